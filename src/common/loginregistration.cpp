@@ -1,0 +1,235 @@
+#include "loginregistration.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+
+namespace {
+constexpr auto entryName = "mirvale";
+constexpr auto runKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+#ifdef Q_OS_WIN
+class WindowsRunKeyRegistration : public LoginRegistration
+{
+public:
+    bool isEnabled() const override
+    {
+        return QSettings(QString::fromLatin1(runKeyPath), QSettings::NativeFormat)
+                .contains(QString::fromLatin1(entryName));
+    }
+
+    bool enable(const QString &program, const QStringList &arguments) override
+    {
+        QSettings runKey(QString::fromLatin1(runKeyPath), QSettings::NativeFormat);
+        runKey.setValue(QString::fromLatin1(entryName), windowsRunCommand(program, arguments));
+        runKey.sync();
+        return runKey.status() == QSettings::NoError;
+    }
+
+    bool disable() override
+    {
+        QSettings runKey(QString::fromLatin1(runKeyPath), QSettings::NativeFormat);
+        runKey.remove(QString::fromLatin1(entryName));
+        runKey.sync();
+        return runKey.status() == QSettings::NoError;
+    }
+};
+#endif
+
+// Inside double quotes of an Exec value these four must be preceded by a backslash.
+bool needsQuoteEscape(QChar c)
+{
+    return c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
+            || c == QLatin1Char('\\');
+}
+
+QString quoteExecArgument(const QString &argument)
+{
+    QString quoted;
+    quoted.reserve(argument.size() + 2);
+    quoted += QLatin1Char('"');
+    for (const QChar c : argument) {
+        if (needsQuoteEscape(c)) {
+            quoted += QLatin1Char('\\');
+        }
+        if (c == QLatin1Char('%')) {
+            quoted += QLatin1Char('%'); // a lone % would start a field code
+        }
+        quoted += c;
+    }
+    quoted += QLatin1Char('"');
+    return quoted;
+}
+
+// The escapes every string value of a desktop entry goes through, on top of the Exec quoting.
+QString escapeStringValue(const QString &value)
+{
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '\\': escaped += QLatin1String("\\\\"); break;
+        case '\n': escaped += QLatin1String("\\n"); break;
+        case '\t': escaped += QLatin1String("\\t"); break;
+        case '\r': escaped += QLatin1String("\\r"); break;
+        default: escaped += c;
+        }
+    }
+    // A leading space would be taken as part of the separator after "=".
+    if (escaped.startsWith(QLatin1Char(' '))) {
+        escaped.replace(0, 1, QLatin1String("\\s"));
+    }
+    return escaped;
+}
+
+QString unescapeStringValue(const QString &value)
+{
+    QString plain;
+    plain.reserve(value.size());
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == value.size()) {
+            plain += c;
+            continue;
+        }
+        const QChar next = value.at(++i);
+        switch (next.unicode()) {
+        case 's': plain += QLatin1Char(' '); break;
+        case 'n': plain += QLatin1Char('\n'); break;
+        case 't': plain += QLatin1Char('\t'); break;
+        case 'r': plain += QLatin1Char('\r'); break;
+        case '\\': plain += QLatin1Char('\\'); break;
+        default: plain += QLatin1Char('\\'); plain += next;
+        }
+    }
+    return plain;
+}
+} // namespace
+
+std::unique_ptr<LoginRegistration> LoginRegistration::createForPlatform()
+{
+#ifdef Q_OS_WIN
+    return std::make_unique<WindowsRunKeyRegistration>();
+#else
+    return std::make_unique<XdgAutostartRegistration>();
+#endif
+}
+
+QString windowsRunCommand(const QString &program, const QStringList &arguments)
+{
+    QString command = QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(program));
+    for (const QString &argument : arguments) {
+        command += QLatin1Char(' ') + argument;
+    }
+    return command;
+}
+
+QString desktopExecValue(const QStringList &commandLine)
+{
+    QStringList quoted;
+    quoted.reserve(commandLine.size());
+    for (const QString &argument : commandLine) {
+        quoted << quoteExecArgument(argument);
+    }
+    return escapeStringValue(quoted.join(QLatin1Char(' ')));
+}
+
+QStringList parseDesktopExecValue(const QString &value)
+{
+    const QString line = unescapeStringValue(value);
+    QStringList arguments;
+    QString current;
+    bool inArgument = false;
+    bool inQuotes = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (inQuotes) {
+            if (c == QLatin1Char('\\') && i + 1 < line.size() && needsQuoteEscape(line.at(i + 1))) {
+                current += line.at(++i);
+            } else if (c == QLatin1Char('"')) {
+                inQuotes = false;
+            } else if (c == QLatin1Char('%') && i + 1 < line.size()
+                       && line.at(i + 1) == QLatin1Char('%')) {
+                current += line.at(++i);
+            } else {
+                current += c;
+            }
+        } else if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
+            if (inArgument) {
+                arguments << current;
+                current.clear();
+                inArgument = false;
+            }
+        } else if (c == QLatin1Char('"')) {
+            inQuotes = true;
+            inArgument = true;
+        } else if (c == QLatin1Char('%') && i + 1 < line.size()
+                   && line.at(i + 1) == QLatin1Char('%')) {
+            current += line.at(++i);
+            inArgument = true;
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument) {
+        arguments << current;
+    }
+    return arguments;
+}
+
+XdgAutostartRegistration::XdgAutostartRegistration(const QString &autostartDir)
+    : m_autostartDir(autostartDir)
+{
+}
+
+QString XdgAutostartRegistration::entryPath() const
+{
+    QString dir = m_autostartDir;
+    if (dir.isEmpty()) {
+        // The XDG base directory rules: a relative or empty value is ignored.
+        const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+        dir = (QDir::isAbsolutePath(configHome) ? configHome
+                                                : QDir::homePath() + QLatin1String("/.config"))
+                + QLatin1String("/autostart");
+    }
+    return dir + QLatin1Char('/') + QLatin1String(entryName) + QLatin1String(".desktop");
+}
+
+bool XdgAutostartRegistration::isEnabled() const
+{
+    return QFileInfo(entryPath()).isFile();
+}
+
+bool XdgAutostartRegistration::enable(const QString &program, const QStringList &arguments)
+{
+    const QString path = entryPath();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        return false;
+    }
+    const QString entry = QLatin1String("[Desktop Entry]\n"
+                                        "Type=Application\n"
+                                        "Name=mirvale\n"
+                                        "Exec=")
+            + desktopExecValue(QStringList { program } + arguments)
+            + QLatin1String("\nTerminal=false\n");
+    const QByteArray bytes = entry.toUtf8();
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool XdgAutostartRegistration::disable()
+{
+    QFile entry(entryPath());
+    return !entry.exists() || entry.remove();
+}
