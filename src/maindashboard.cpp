@@ -212,6 +212,9 @@ void MainDashboard::resizeForCurrentPage(int index)
         }
     }
     m_stack->adjustSize();
+    // Recompute the window's minimum size now rather than at the next layout pass, so the
+    // resize below is not held at the previous page's minimum.
+    layout()->activate();
 
     if (isMaximized() || isFullScreen()) {
         return;

@@ -32,6 +32,7 @@ void ThemeManager::setTheme(Theme theme)
 {
     m_theme = theme;
     if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        QApplication::setPalette(paletteForTheme(theme));
         app->setStyleSheet(stylesheetForTheme(theme));
     }
     QSettings().setValue(themeKey, theme == Dark ? QStringLiteral("dark") : QStringLiteral("light"));
@@ -53,6 +54,32 @@ QString ThemeManager::stylesheetForTheme(Theme theme) const
         return QString();
     }
     return QString::fromUtf8(file.readAll());
+}
+
+QPalette ThemeManager::paletteForTheme(Theme theme)
+{
+    const bool dark = theme == Dark;
+    const QColor window(dark ? 0x17171A : 0xF1EFE8);
+    const QColor surface(dark ? 0x232327 : 0xFFFFFF);
+    const QColor text(dark ? 0xF1EFE8 : 0x1F1F1D);
+    const QColor muted(0x888780);
+
+    QPalette palette(text, window);
+    palette.setColor(QPalette::Base, surface);
+    palette.setColor(QPalette::AlternateBase, QColor(dark ? 0x1E1E22 : 0xF1EFE8));
+    palette.setColor(QPalette::Button, surface);
+    palette.setColor(QPalette::ToolTipBase, surface);
+    for (const QPalette::ColorRole role :
+         { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText }) {
+        palette.setColor(QPalette::Active, role, text);
+        palette.setColor(QPalette::Inactive, role, text);
+        palette.setColor(QPalette::Disabled, role, muted);
+    }
+    palette.setColor(QPalette::PlaceholderText, muted);
+    palette.setColor(QPalette::Highlight, QColor(0x378ADD));
+    palette.setColor(QPalette::HighlightedText, QColor(0xFFFFFF));
+    palette.setColor(QPalette::Link, QColor(dark ? 0x85B7EB : 0x185FA5));
+    return palette;
 }
 
 bool ThemeManager::systemPrefersDark()

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QPalette;
+
 class ThemeManager : public QObject
 {
     Q_OBJECT
@@ -15,6 +17,9 @@ public:
     void setTheme(Theme theme);
     void toggleTheme();
     QString stylesheetForTheme(Theme theme) const;
+    // The colours the sheets leave to the palette (plain labels, check boxes, list texts),
+    // matched to the theme so they stay readable whatever the desktop's own scheme is.
+    static QPalette paletteForTheme(Theme theme);
     Theme theme() const { return m_theme; }
 
     static bool systemPrefersDark();

@@ -1,14 +1,104 @@
 #pragma once
 
+#include "alarms.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QTimeZone>
 #include <QWidget>
 
+class FloatingWidget;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimeEdit;
+class QVBoxLayout;
+
+// One world-clock row; the widgets belong to the page.
+struct WorldClock
+{
+    QString city;
+    QTimeZone zone;
+    QLabel *timeLabel = nullptr;
+};
+
+// One open floating world-clock card; the card is a child of the page.
+struct FloatingZoneClock
+{
+    FloatingWidget *card = nullptr;
+    QLabel *label = nullptr;
+    QTimeZone zone;
+};
+
+// The clock page: local time and date, stopwatch, countdown, world clocks and daily alarms,
+// all driven by one one-second tick that keeps running while other pages are shown.
 class ClockSuitePage : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit ClockSuitePage(QWidget *parent = nullptr);
+    ~ClockSuitePage() override;
 
 signals:
     void backRequested();
+
+private slots:
+    void tick();
+    void addAlarm();
+    void toggleFloatingClock(bool on);
+    void addWorldClock();
+    void startStopStopwatch();
+    void resetStopwatch();
+    void startTimer();
+
+private:
+    friend class tst_ClockSuitePage;
+
+    QWidget *buildHeader();
+    QWidget *buildClockSection();
+    QWidget *buildAlarmSection();
+    QWidget *buildStopwatchSection();
+    QWidget *buildTimerSection();
+    QWidget *buildWorldClockSection();
+    void checkAlarms(const QTime &now);
+    void ringAlarm(const QString &text);
+    void toggleWorldClockFloating(const QString &city, const QTimeZone &zone, bool on);
+
+    QLabel *m_clockLabel = nullptr;
+    QLabel *m_dateLabel = nullptr;
+    QCheckBox *m_keepFloatingCheck = nullptr;
+    FloatingWidget *m_floatingClock = nullptr;
+    QLabel *m_floatingClockLabel = nullptr;
+    QTimeEdit *m_alarmTimeEdit = nullptr;
+    QLineEdit *m_alarmLabelEdit = nullptr;
+    QListWidget *m_alarmList = nullptr;
+    QList<Alarm> m_alarms;
+    QLabel *m_stopwatchLabel = nullptr;
+    QPushButton *m_stopwatchButton = nullptr;
+    qint64 m_stopwatchAccumulatedMs = 0;
+    QElapsedTimer m_stopwatchElapsed;
+    bool m_stopwatchRunning = false;
+    QLineEdit *m_timerMinutesEdit = nullptr;
+    QLabel *m_timerLabel = nullptr;
+    int m_timerRemainingSecs = 0;
+    bool m_timerRunning = false;
+    QLineEdit *m_cityEdit = nullptr;
+    QComboBox *m_zoneCombo = nullptr;
+    QWidget *m_worldClockHost = nullptr;
+    QVBoxLayout *m_worldClockLayout = nullptr;
+    QList<WorldClock> m_worldClocks;
+    QMap<QString, FloatingZoneClock> m_floatingZoneClocks;
+
+    // The alarm check's memory: the date it last saw (a new date re-arms every alarm) and
+    // when it last ran (so a tick that misses second 0 still rings the alarms of its minute).
+    QDate m_alarmDate;
+    QDateTime m_lastAlarmCheck;
 };

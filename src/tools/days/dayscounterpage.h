@@ -1,7 +1,19 @@
 #pragma once
 
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
 #include <QWidget>
 
+class FloatingWidget;
+class QDateTimeEdit;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+
+// Titled countdowns to a date and time, one card each, counting every second; any of them can be
+// pinned to the screen as a floating card, one floating card per title. Nothing is stored.
 class DaysCounterPage : public QWidget
 {
     Q_OBJECT
@@ -11,4 +23,38 @@ public:
 
 signals:
     void backRequested();
+
+private slots:
+    void addCounter();
+    void tick();
+
+private:
+    struct Counter
+    {
+        QString title;
+        QDateTime target;
+        QLabel *remainingLabel = nullptr; // the card's count; replaced by every rebuild
+    };
+
+    struct FloatingCounter
+    {
+        FloatingWidget *card = nullptr;
+        QLabel *label = nullptr;
+        QDateTime target;
+    };
+
+    QWidget *buildHeader();
+    void rebuildCards();
+    void toggleCounterFloating(const QString &title, const QDateTime &target, bool on);
+    void forgetFloating(const QString &title);
+    static QString formatRemaining(qint64 secs);
+
+    QLineEdit *m_titleEdit = nullptr;
+    QDateTimeEdit *m_dateTimeEdit = nullptr;
+    QWidget *m_cardsHost = nullptr;
+    QGridLayout *m_cardsGrid = nullptr;
+    QList<Counter> m_counters;
+    QMap<QString, FloatingCounter> m_floating;
+
+    friend class tst_DaysCounterPage;
 };

@@ -1,20 +1,196 @@
 #include "imageresizerpage.h"
 
 #include "common/toolpageheader.h"
+#include "imagefiles.h"
+#include "resizemath.h"
 
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <utility>
+#include <vector>
+
+namespace {
+constexpr QSize PreviewSize(220, 180);
+} // namespace
 
 ImageResizerPage::ImageResizerPage(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("ImageResizerPage"));
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 28);
     layout->setSpacing(20);
+    layout->addWidget(buildHeader());
 
+    auto *row = new QHBoxLayout;
+    row->setSpacing(20);
+    layout->addLayout(row, 0);
+
+    m_preview = new QLabel(tr("Drop an image or\nclick Browse"), this);
+    m_preview->setObjectName(QStringLiteral("QRPreview"));
+    m_preview->setFixedSize(PreviewSize);
+    m_preview->setAlignment(Qt::AlignCenter);
+    row->addWidget(m_preview, 0);
+
+    auto *column = new QVBoxLayout;
+    column->setSpacing(10);
+    row->addLayout(column, 1);
+
+    auto *browseButton = new QPushButton(tr("Browse for image…"), this);
+    connect(browseButton, &QPushButton::clicked, this, &ImageResizerPage::browseForImage);
+    column->addWidget(browseButton);
+
+    column->addWidget(new QLabel(tr("Preset sizes"), this));
+    auto *presetGrid = new QGridLayout;
+    const std::vector<std::pair<int, int>> presets = {
+        { 1024, 728 },
+        { 800, 600 },
+        { 460, 308 },
+        { 320, 240 },
+        { 240, 160 },
+        { 220, 148 },
+    };
+    for (std::size_t i = 0; i < presets.size(); ++i) {
+        const auto preset = presets[i];
+        auto *button =
+            new QPushButton(QStringLiteral("%1 x %2").arg(preset.first).arg(preset.second), this);
+        connect(button, &QPushButton::clicked, this,
+            [this, preset] { applyPreset(preset.first, preset.second); });
+        presetGrid->addWidget(button, int(i / 3), int(i % 3));
+    }
+    column->addLayout(presetGrid);
+
+    column->addWidget(new QLabel(tr("Custom size (px)"), this));
+    auto *sizeRow = new QHBoxLayout;
+    m_widthEdit = new QLineEdit(this);
+    m_widthEdit->setPlaceholderText(tr("Width"));
+    m_widthEdit->setValidator(new QIntValidator(ResizeMath::MinSide, ResizeMath::MaxSide, this));
+    m_heightEdit = new QLineEdit(this);
+    m_heightEdit->setPlaceholderText(tr("Height"));
+    m_heightEdit->setValidator(new QIntValidator(ResizeMath::MinSide, ResizeMath::MaxSide, this));
+    sizeRow->addWidget(m_widthEdit);
+    sizeRow->addWidget(m_heightEdit);
+    column->addLayout(sizeRow);
+
+    // Both radio buttons have the page as parent, which makes them exclusive without a group.
+    m_fitExactRadio = new QRadioButton(tr("Fit exactly — may stretch the image"), this);
+    m_fitExactRadio->setChecked(true);
+    column->addWidget(m_fitExactRadio);
+    m_keepRatioRadio = new QRadioButton(tr("Keep proportions — fits within width or height"), this);
+    column->addWidget(m_keepRatioRadio);
+
+    m_thumbnailCheck = new QCheckBox(tr("Create thumbnails too"), this);
+    column->addWidget(m_thumbnailCheck);
+
+    auto *saveButton = new QPushButton(tr("Resize and save"), this);
+    saveButton->setObjectName(QStringLiteral("PrimaryButton"));
+    connect(saveButton, &QPushButton::clicked, this, &ImageResizerPage::resizeAndSave);
+    column->addWidget(saveButton);
+    column->addStretch(1);
+
+    layout->addStretch(1);
+}
+
+QWidget *ImageResizerPage::buildHeader()
+{
     auto *header = new ToolPageHeader(tr("< Back"), tr("Image resizer"), this);
     connect(header->backButton(), &QPushButton::clicked, this, &ImageResizerPage::backRequested);
-    layout->addWidget(header);
-    layout->addStretch(1);
+    return header;
+}
+
+void ImageResizerPage::browseForImage()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Choose an image"), QString(),
+        tr("Images (*.png *.jpg *.jpeg *.bmp *.gif *.webp)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const ImageFiles::LoadResult loaded = ImageFiles::load(path);
+    if (loaded.image.isNull()) {
+        warn(tr("Could not load that image."));
+        return;
+    }
+    m_image = loaded.image;
+    m_imagePath = path;
+    // Filled in without the validators: a side above 20000 is refused when resizing.
+    m_widthEdit->setText(QString::number(m_image.width()));
+    m_heightEdit->setText(QString::number(m_image.height()));
+    showInPreview(m_image);
+}
+
+void ImageResizerPage::applyPreset(int width, int height)
+{
+    m_widthEdit->setText(QString::number(width));
+    m_heightEdit->setText(QString::number(height));
+}
+
+void ImageResizerPage::resizeAndSave()
+{
+    if (m_image.isNull()) {
+        warn(tr("Choose an image first."));
+        return;
+    }
+    const std::optional<QSize> box =
+        ResizeMath::parseTargetSize(m_widthEdit->text(), m_heightEdit->text());
+    const QSize target =
+        box ? ResizeMath::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked()) : QSize();
+    if (!box || !ResizeMath::fitsPixelBudget(target)) {
+        warn(tr("Enter a valid width and height."));
+        return;
+    }
+    // The target already keeps the proportions when asked to, so it is used as it is.
+    const QImage resized = m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (resized.isNull()) {
+        // Out of memory: there is nothing to save, so the user is not asked for a name.
+        warn(tr("Could not save the file."));
+        return;
+    }
+
+    const QString savePath = QFileDialog::getSaveFileName(this, tr("Save resized image"),
+        ResizeMath::resizedPath(m_imagePath), tr("PNG (*.png);;JPEG (*.jpg)"));
+    if (savePath.isEmpty()) {
+        return;
+    }
+    if (!ImageFiles::save(resized, savePath).ok) {
+        warn(tr("Could not save the file."));
+        return;
+    }
+
+    bool thumbnailFailed = false;
+    if (m_thumbnailCheck->isChecked()) {
+        const QString thumbPath = ResizeMath::thumbnailPath(savePath);
+        // Saving "photo.png" beside a loaded "photo_thumb.png" must not replace the source.
+        if (!ResizeMath::isSameFile(thumbPath, m_imagePath)) {
+            const QImage thumb = m_image.scaled(ResizeMath::thumbnailSize(m_image.size()),
+                Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            thumbnailFailed = !ImageFiles::save(thumb, thumbPath).ok;
+        }
+    }
+    showInPreview(resized);
+    if (thumbnailFailed) {
+        warn(tr("Could not save the file."));
+    }
+}
+
+void ImageResizerPage::showInPreview(const QImage &image)
+{
+    m_preview->setPixmap(QPixmap::fromImage(
+        image.scaled(PreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void ImageResizerPage::warn(const QString &text)
+{
+    QMessageBox::warning(this, tr("mirvale"), text, QMessageBox::Ok);
 }

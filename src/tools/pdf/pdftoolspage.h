@@ -1,14 +1,130 @@
 #pragma once
 
+#include "tools/pdf/pagecomment.h"
+#include "tools/pdf/thumbnailcache.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QPixmap>
+#include <QPoint>
+#include <QString>
 #include <QWidget>
 
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QListWidget;
+class QPdfDocument;
+class QScrollArea;
+class QTextEdit;
+class QToolButton;
+
+// The PDF tools page. The document is kept as a list of page images (a PDF is read by rendering
+// every page, and written as one image per page); every command changes whole page images.
+//
+// The definition is spread over files by concern:
+//   pdftoolspage.cpp           construction and layout
+//   pdftoolspage_document.cpp  page list, undo, closing, status
+//   pdftoolspage_io.cpp        reading PDFs and images, writing PDFs
+//   pdftoolspage_views.cpp     thumbnails, page view, selection and reordering
+//   pdftoolspage_toolbar.cpp   toolbar, stamp bar and side panels
+//   pdftoolspage_commands.cpp  page commands
+//   pdftoolspage_export.cpp    saving, export, merge and split
+//   pdftoolspage_modes.cpp     crop, highlight and fill-and-sign mouse modes
+//   pdftoolspage_ocr.cpp       text recognition
 class PdfToolsPage : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit PdfToolsPage(QWidget *parent = nullptr);
+    ~PdfToolsPage() override;
 
 signals:
     void backRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void openDocument();
+    void addPagesAtEnd();
+    void insertPageAfterSelected();
+    void selectPage(int index);
+    void rotateSelectedLeft();
+    void rotateSelectedRight();
+    void removeSelected();
+    void thumbnailOrderChanged();
+    void toggleBlackAndWhiteSelected();
+    void compressDocument();
+    void saveAs();
+    void exportSelectedAsImage();
+    void exportAllAsImages();
+    void undo();
+    void closeDocument();
+    void toggleCropMode(bool on);
+    void applyCrop();
+    void toggleFillSignMode(bool on);
+    void runOcr();
+    void copyOcrText();
+    void mergeFiles();
+    void splitDocument();
+    void toggleHighlightMode(bool on);
+
+private:
+    QWidget *buildHeader();
+    QWidget *buildToolbar();
+    QWidget *buildStampBar();
+    QWidget *buildOcrPanel();
+    QWidget *buildThumbnailList();
+    QWidget *buildPageView();
+    QWidget *buildCommentsPanel();
+    QToolButton *makeToolButton(QGridLayout *grid, int row, int column, const QString &iconPath,
+                                const QString &text, void (PdfToolsPage::*slot)());
+    void refreshThumbnails();
+    void showCurrentPage();
+    bool loadPdf(const QString &path, bool append, int insertAt);
+    bool loadImage(const QString &path, bool append, int insertAt);
+    void setStatus(const QString &text);
+    void pushUndo();
+    QPoint viewToImage(const QPoint &point) const;
+    static QImage renderPdfPage(QPdfDocument &doc, int page, double dpi);
+    static bool writePdf(const QList<QImage> &pages, const QString &path);
+
+    QListWidget *m_thumbList = nullptr;
+    QScrollArea *m_pageScroll = nullptr;
+    QLabel *m_pageLabel = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    QLabel *m_infoLabel = nullptr;
+    QToolButton *m_undoButton = nullptr;
+    QWidget *m_stampBar = nullptr;
+    QComboBox *m_stampTypeCombo = nullptr;
+    QWidget *m_ocrPanel = nullptr;
+    QTextEdit *m_ocrText = nullptr;
+    QList<QImage> m_pages;
+    int m_currentIndex = -1;
+    QString m_currentPath;
+    QList<QList<QImage>> m_undoStack;
+    bool m_cropMode = false;
+    bool m_fillSignMode = false;
+    bool m_highlightMode = false;
+    QPoint m_dragStart;
+    QPoint m_dragEnd;
+    bool m_dragging = false;
+    QList<QPoint> m_signaturePoints;
+    bool m_signing = false;
+    QColor m_stampColor = Qt::black;
+    QListWidget *m_commentsList = nullptr;
+    QList<PageComment> m_comments;
+
+    // Scaled copies kept so that an edit re-scales only the pages it changed: the thumbnails by
+    // page, and the page view's picture of the page last shown.
+    ThumbnailCache m_thumbnailCache;
+    qint64 m_shownPageKey = 0;
+    QPixmap m_shownPagePixmap;
+
+    friend class tst_PdfToolsPage;
+    friend class tst_PdfThumbnailDrag;
+    friend class PdfThumbnailBench;
 };

@@ -1,20 +1,141 @@
 #include "qrgeneratorpage.h"
 
 #include "common/toolpageheader.h"
+#include "qrsymbol.h"
 
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+constexpr int previewSide = 220;
+
+} // namespace
 
 QRGeneratorPage::QRGeneratorPage(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("QRGeneratorPage"));
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 28);
     layout->setSpacing(20);
 
-    auto *header = new ToolPageHeader(tr("< Back"), tr("QR generator"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &QRGeneratorPage::backRequested);
+    QWidget *header = buildHeader();
     layout->addWidget(header);
+
+    auto *body = new QHBoxLayout;
+    body->setSpacing(20);
+    QWidget *controls = buildControls();
+    body->addWidget(controls, 1);
+
+    m_preview = new QLabel(this);
+    m_preview->setObjectName(QStringLiteral("QRPreview"));
+    m_preview->setFixedSize(previewSide, previewSide);
+    m_preview->setAlignment(Qt::AlignCenter);
+    body->addWidget(m_preview, 0);
+
+    layout->addLayout(body, 0);
     layout->addStretch(1);
+
+    // Connected only now, after the initial text and indices are in place, so nothing fires
+    // while the page is being built.
+    auto *saveButton = controls->findChild<QPushButton *>(QStringLiteral("PrimaryButton"));
+    auto *backButton = header->findChild<QPushButton *>(QStringLiteral("BackButton"));
+    connect(m_input, &QLineEdit::textChanged, this, &QRGeneratorPage::regenerate);
+    connect(m_accuracy, &QComboBox::currentIndexChanged, this, &QRGeneratorPage::regenerate);
+    connect(saveButton, &QPushButton::clicked, this, &QRGeneratorPage::savePng);
+    connect(backButton, &QPushButton::clicked, this, &QRGeneratorPage::backRequested);
+
+    regenerate();
+}
+
+QWidget *QRGeneratorPage::buildHeader()
+{
+    return new ToolPageHeader(tr("< Back"), tr("QR generator"), this);
+}
+
+QWidget *QRGeneratorPage::buildControls()
+{
+    auto *column = new QWidget(this);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+
+    layout->addWidget(new QLabel(tr("Text or URL"), column));
+    m_input = new QLineEdit(column);
+    m_input->setPlaceholderText(QStringLiteral("https://example.com"));
+    m_input->setText(QStringLiteral("https://example.org"));
+    layout->addWidget(m_input);
+
+    layout->addWidget(new QLabel(tr("Save resolution"), column));
+    m_resolution = new QComboBox(column);
+    for (int i = 0; i < qrSaveSideCount; ++i) {
+        m_resolution->addItem(QStringLiteral("%1 x %1 px").arg(qrSaveSideForIndex(i)));
+    }
+    m_resolution->setCurrentIndex(1);
+    layout->addWidget(m_resolution);
+
+    layout->addWidget(new QLabel(tr("Scan accuracy"), column));
+    m_accuracy = new QComboBox(column);
+    m_accuracy->addItems({ QStringLiteral("Low"), QStringLiteral("Medium"),
+        QStringLiteral("Quartile"), QStringLiteral("High") });
+    m_accuracy->setCurrentIndex(1);
+    layout->addWidget(m_accuracy);
+
+    layout->addSpacing(8);
+    auto *saveButton = new QPushButton(tr("Save PNG"), column);
+    saveButton->setObjectName(QStringLiteral("PrimaryButton"));
+    layout->addWidget(saveButton);
+    layout->addStretch(1);
+    return column;
+}
+
+void QRGeneratorPage::regenerate()
+{
+    const QString text = m_input->text();
+    if (text.isEmpty()) {
+        m_preview->setText(tr("Type something to\ngenerate a code"));
+        m_image = QImage();
+        return;
+    }
+
+    const std::optional<QrMatrix> matrix =
+        encodeQrText(text, qrLevelForIndex(m_accuracy->currentIndex()));
+    if (!matrix) {
+        m_preview->setText(tr("Could not encode\nthis text"));
+        m_image = QImage();
+        return;
+    }
+
+    m_image = paintQrSymbol(*matrix);
+    m_preview->setPixmap(QPixmap::fromImage(m_image).scaled(
+        m_preview->size(), Qt::KeepAspectRatio, Qt::FastTransformation));
+}
+
+void QRGeneratorPage::savePng()
+{
+    if (m_image.isNull()) {
+        QMessageBox::warning(
+            this, tr("mirvale"), tr("Nothing to save yet — type some text first."));
+        return;
+    }
+
+    const int side = qrSaveSideForIndex(m_resolution->currentIndex());
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Save QR code"), QStringLiteral("qr-code.png"), tr("PNG image (*.png)"));
+    if (fileName.isEmpty()) {
+        return;
+    }
+
+    if (!writePngFile(scaleQrSymbol(m_image, side), fileName)) {
+        QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
+    }
 }

@@ -1,7 +1,14 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+// Turns the typed text into a QR symbol, previews it while the user types and saves it as a
+// square PNG at one of four sizes.
 class QRGeneratorPage : public QWidget
 {
     Q_OBJECT
@@ -11,4 +18,18 @@ public:
 
 signals:
     void backRequested();
+
+private slots:
+    void regenerate();
+    void savePng();
+
+private:
+    QWidget *buildHeader();
+    QWidget *buildControls();
+
+    QLineEdit *m_input = nullptr;
+    QComboBox *m_resolution = nullptr;
+    QComboBox *m_accuracy = nullptr;
+    QLabel *m_preview = nullptr;
+    QImage m_image;
 };

@@ -1,9 +1,29 @@
 #include "texttoolspage.h"
 
 #include "common/toolpageheader.h"
+#include "texttransforms.h"
 
+#include <QClipboard>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QList>
+#include <QPair>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QVBoxLayout>
+
+namespace {
+
+// Replaces the whole document, even when the text is unchanged: that is what drops pasted
+// formatting and paragraph alignment, and it clears the undo history and updates the counts.
+void rewritePlainText(QTextEdit *editor, QString (*transform)(const QString &))
+{
+    editor->setPlainText(transform(editor->toPlainText()));
+}
+
+} // namespace
 
 TextToolsPage::TextToolsPage(QWidget *parent)
     : QWidget(parent)
@@ -11,10 +31,127 @@ TextToolsPage::TextToolsPage(QWidget *parent)
     setObjectName(QStringLiteral("TextToolsPage"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 28);
-    layout->setSpacing(20);
+    layout->setSpacing(16);
 
+    layout->addWidget(buildHeader());
+
+    m_editor = new QTextEdit(this);
+    m_editor->setObjectName(QStringLiteral("TextEditor"));
+    m_editor->setPlaceholderText(tr("Paste or type your text here\u2026"));
+    m_editor->setMinimumHeight(110);
+    layout->addWidget(m_editor);
+
+    layout->addWidget(buildButtonGrid());
+
+    auto *countsRow = new QHBoxLayout;
+    m_wordCountLabel = new QLabel(tr("Word count: 0"), this);
+    m_lineCountLabel = new QLabel(tr("Line count: 0"), this);
+    countsRow->addWidget(m_wordCountLabel);
+    countsRow->addWidget(m_lineCountLabel);
+    countsRow->addStretch(1);
+    layout->addLayout(countsRow);
+
+    // The editor keeps its preferred height; the free space collects below the counts.
+    layout->addStretch(1);
+
+    connect(m_editor, &QTextEdit::textChanged, this, &TextToolsPage::updateCounts);
+}
+
+QWidget *TextToolsPage::buildHeader()
+{
     auto *header = new ToolPageHeader(tr("< Back"), tr("Text tools"), this);
     connect(header->backButton(), &QPushButton::clicked, this, &TextToolsPage::backRequested);
-    layout->addWidget(header);
-    layout->addStretch(1);
+    return header;
+}
+
+QWidget *TextToolsPage::buildButtonGrid()
+{
+    auto *grid = new QWidget(this);
+    auto *gridLayout = new QGridLayout(grid);
+    gridLayout->setSpacing(8);
+
+    using Slot = void (TextToolsPage::*)();
+    const QList<QPair<QString, Slot>> buttons = {
+        { tr("Reverse text"), &TextToolsPage::reverseText },
+        { tr("Align left"), &TextToolsPage::alignLeft },
+        { tr("Align center"), &TextToolsPage::alignCenter },
+        { tr("Align right"), &TextToolsPage::alignRight },
+        { tr("Reverse per line"), &TextToolsPage::reversePerLine },
+        { tr("Reverse word order"), &TextToolsPage::reverseWordOrder },
+        { tr("Remove empty lines"), &TextToolsPage::removeEmptyLines },
+        { tr("Remove double spaces"), &TextToolsPage::removeDoubleSpaces },
+        { tr("Tabs to spaces"), &TextToolsPage::tabsToSpaces },
+        { tr("Copy"), &TextToolsPage::copyToClipboard },
+    };
+
+    constexpr int columns = 5;
+    int row = 0;
+    int column = 0;
+    for (const auto &[label, slot] : buttons) {
+        auto *button = new QPushButton(label, grid);
+        connect(button, &QPushButton::clicked, this, slot);
+        gridLayout->addWidget(button, row, column);
+        if (++column == columns) {
+            column = 0;
+            ++row;
+        }
+    }
+    return grid;
+}
+
+void TextToolsPage::reverseText()
+{
+    rewritePlainText(m_editor, &TextTransforms::reversed);
+}
+
+void TextToolsPage::alignLeft()
+{
+    m_editor->setAlignment(Qt::AlignLeft);
+}
+
+void TextToolsPage::alignCenter()
+{
+    m_editor->setAlignment(Qt::AlignCenter);
+}
+
+void TextToolsPage::alignRight()
+{
+    m_editor->setAlignment(Qt::AlignRight);
+}
+
+void TextToolsPage::reversePerLine()
+{
+    rewritePlainText(m_editor, &TextTransforms::reversedPerLine);
+}
+
+void TextToolsPage::reverseWordOrder()
+{
+    rewritePlainText(m_editor, &TextTransforms::wordOrderReversed);
+}
+
+void TextToolsPage::removeEmptyLines()
+{
+    rewritePlainText(m_editor, &TextTransforms::withoutEmptyLines);
+}
+
+void TextToolsPage::removeDoubleSpaces()
+{
+    rewritePlainText(m_editor, &TextTransforms::withoutDoubleSpaces);
+}
+
+void TextToolsPage::tabsToSpaces()
+{
+    rewritePlainText(m_editor, &TextTransforms::tabsToSpaces);
+}
+
+void TextToolsPage::copyToClipboard()
+{
+    QGuiApplication::clipboard()->setText(m_editor->toPlainText(), QClipboard::Clipboard);
+}
+
+void TextToolsPage::updateCounts()
+{
+    const QString text = m_editor->toPlainText();
+    m_wordCountLabel->setText(tr("Word count: %1").arg(TextTransforms::wordCount(text)));
+    m_lineCountLabel->setText(tr("Line count: %1").arg(TextTransforms::lineCount(text)));
 }

@@ -1,0 +1,93 @@
+#include "clockformat.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+#include <QTimeZone>
+
+#include <limits>
+
+const std::array<ZoneChoice, 10> commonZones = { {
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "New York"), "America/New_York" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Los Angeles"), "America/Los_Angeles" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "London"), "Europe/London" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Paris"), "Europe/Paris" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Jerusalem"), "Asia/Jerusalem" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Dubai"), "Asia/Dubai" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Mumbai"), "Asia/Kolkata" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Singapore"), "Asia/Singapore" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Tokyo"), "Asia/Tokyo" },
+    { QT_TRANSLATE_NOOP("ClockSuitePage", "Sydney"), "Australia/Sydney" },
+} };
+
+QString clockText(const QTime &time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString dateText(const QDate &date)
+{
+    // QDate::toString with a format uses the C locale, so the names stay English.
+    return date.toString(QStringLiteral("dddd, MMMM d"));
+}
+
+QString stopwatchText(qint64 totalMs)
+{
+    const qint64 minutes = (totalMs / 60000) % 60;
+    const qint64 seconds = (totalMs / 1000) % 60;
+    const qint64 tenths = (totalMs / 100) % 10;
+    return QStringLiteral("%1:%2.%3")
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'))
+        .arg(tenths);
+}
+
+QString countdownText(qint64 remainingSecs)
+{
+    return QStringLiteral("%1:%2")
+        .arg(remainingSecs / 60, 2, 10, QLatin1Char('0'))
+        .arg(remainingSecs % 60, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<int> countdownSecondsFromMinutes(const QString &text)
+{
+    bool ok = false;
+    const qint64 minutes = text.toLongLong(&ok, 10);
+    if (!ok || minutes <= 0) {
+        return std::nullopt;
+    }
+    // Minutes beyond this would overflow the 64-bit product long before the check below.
+    constexpr qint64 maxSeconds = std::numeric_limits<int>::max();
+    if (minutes > maxSeconds / 60) {
+        return std::nullopt;
+    }
+    return static_cast<int>(minutes * 60);
+}
+
+std::optional<int> countdownAfterTick(int remainingSecs)
+{
+    if (remainingSecs <= 0) {
+        return std::nullopt;
+    }
+    return remainingSecs - 1;
+}
+
+QString zoneTimeText(const QDateTime &utc, const QTimeZone &zone)
+{
+    return utc.toTimeZone(zone).toString(QStringLiteral("HH:mm:ss"));
+}
+
+std::optional<QTimeZone> zoneForId(const QString &ianaId)
+{
+    // An empty id would give the system's own zone rather than none.
+    if (ianaId.isEmpty()) {
+        return std::nullopt;
+    }
+    const QTimeZone zone(ianaId.toUtf8());
+    if (!zone.isValid()) {
+        return std::nullopt;
+    }
+    return zone;
+}

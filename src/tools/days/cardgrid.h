@@ -1,0 +1,13 @@
+#pragma once
+
+// Where the counter cards go: rows of three, left to right, in the order they were added.
+constexpr int CounterCardColumns = 3;
+
+struct CardCell
+{
+    int row = 0;
+    int column = 0;
+};
+
+// The grid cell of the card at position index (0-based) among the counters.
+CardCell counterCardCell(int index);

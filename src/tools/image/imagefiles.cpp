@@ -1,0 +1,68 @@
+#include "imagefiles.h"
+
+#include "resizemath.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace ImageFiles {
+
+namespace {
+// Same bound as the resizer's pixel budget at four bytes a pixel, in the reader's megabytes.
+constexpr int ReaderAllocationLimitMb = int(ResizeMath::MaxPixels * 4 / (1024 * 1024));
+} // namespace
+
+LoadResult load(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAllocationLimit(ReaderAllocationLimitMb);
+    // The header alone says how large the image claims to be; refuse a huge one before any
+    // decoder allocates for it.
+    const QSize declared = reader.size();
+    if (declared.isValid() && !ResizeMath::fitsPixelBudget(declared)) {
+        return { QImage(),
+            QStringLiteral("image of %1 x %2 pixels is too large")
+                .arg(declared.width())
+                .arg(declared.height()) };
+    }
+    LoadResult result;
+    result.image = reader.read();
+    if (result.image.isNull()) {
+        result.error = reader.errorString();
+    } else if (!ResizeMath::fitsPixelBudget(result.image.size())) {
+        result.image = QImage();
+        result.error = QStringLiteral("image is too large");
+    }
+    return result;
+}
+
+SaveResult save(const QImage &image, const QString &path)
+{
+    if (image.isNull()) {
+        return { false, QStringLiteral("no image to write") };
+    }
+    // QSaveFile is no QFile, so the writer cannot read the suffix itself.
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+        return { false,
+            QStringLiteral("no image format is written for the suffix \"%1\"")
+                .arg(QString::fromLatin1(format)) };
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return { false, file.errorString() };
+    }
+    QImageWriter writer(&file, format);
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        return { false, writer.errorString() };
+    }
+    if (!file.commit()) {
+        return { false, file.errorString() };
+    }
+    return { true, QString() };
+}
+
+} // namespace ImageFiles

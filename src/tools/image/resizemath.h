@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+// Target sizes and file names of the image resizer, free of widgets and files.
+namespace ResizeMath {
+
+// A typed side outside 1..20000 is refused.
+constexpr int MinSide = 1;
+constexpr int MaxSide = 20000;
+// Largest image the resizer reads or produces: 32 Mi pixels, 128 MiB at four bytes a pixel,
+// so a request for 20000 x 20000 is refused instead of asking for 1.6 GB.
+constexpr qint64 MaxPixels = qint64(32) * 1024 * 1024;
+constexpr int ThumbnailSide = 160;
+
+// The width and height as typed, parsed as decimal integers; nothing when either does not
+// parse or lies outside MinSide..MaxSide.
+std::optional<QSize> parseTargetSize(const QString &width, const QString &height);
+
+// The size a source gets for the target box: the box itself, or with proportions kept the
+// largest size within the box that keeps the source's proportions (as Qt rounds it), never
+// below one pixel a side so a very thin image still gives an image.
+QSize fittedSize(const QSize &source, const QSize &box, bool keepRatio);
+
+// The thumbnail's size: the source fitted with its proportions into 160 x 160.
+QSize thumbnailSize(const QSize &source);
+
+// Whether an image of this size stays within MaxPixels.
+bool fitsPixelBudget(const QSize &size);
+
+// path's folder, "/", its name up to the first dot, marker and the part after its last dot:
+// "/a/b.c.png" with "_resized." gives "/a/b_resized.png", "/a/scan" gives "/a/scan_resized.".
+QString markedPath(const QString &path, const QString &marker);
+
+// The name proposed for the resized copy of sourcePath.
+QString resizedPath(const QString &sourcePath);
+
+// Where the thumbnail of an image saved at savedPath goes.
+QString thumbnailPath(const QString &savedPath);
+
+// Whether the two paths name the same file (through links when both exist).
+bool isSameFile(const QString &a, const QString &b);
+
+} // namespace ResizeMath

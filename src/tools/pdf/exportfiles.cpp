@@ -1,0 +1,123 @@
+#include "exportfiles.h"
+
+#include "pageoperations.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QString>
+
+namespace {
+
+int decimalDigits(int number)
+{
+    int digits = 1;
+    while (number >= 10) {
+        number /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+bool formatKeepsAlpha(const QByteArray &format)
+{
+    static const QList<QByteArray> keepsAlpha = { "png", "webp", "tif", "tiff", "ico", "cur",
+        "icns" };
+    return keepsAlpha.contains(format);
+}
+
+QString baseNameOrDocument(const QString &currentPath)
+{
+    return currentPath.isEmpty() ? QStringLiteral("document") : QFileInfo(currentPath).baseName();
+}
+
+} // namespace
+
+QString exportPageFileName(int pageNumber, int pageCount)
+{
+    return QStringLiteral("page_%1.png")
+        .arg(pageNumber, decimalDigits(qMax(pageCount, 1)), 10, QLatin1Char('0'));
+}
+
+QString suggestedPageImageName(int pageNumber)
+{
+    return QStringLiteral("page%1.png").arg(pageNumber);
+}
+
+QString suggestedSavePath(const QString &currentPath)
+{
+    if (currentPath.isEmpty()) {
+        return QStringLiteral("document.pdf");
+    }
+    const QFileInfo info(currentPath);
+    return info.absolutePath() + QLatin1Char('/') + info.baseName() + QStringLiteral("_edited.pdf");
+}
+
+std::pair<QString, QString> splitPartPaths(const QString &folder, const QString &currentPath)
+{
+    const QString base = baseNameOrDocument(currentPath);
+    const QDir dir(folder);
+    return { dir.filePath(base + QStringLiteral("_part1.pdf")),
+        dir.filePath(base + QStringLiteral("_part2.pdf")) };
+}
+
+bool isValidSplitPoint(int afterPage, int pageCount)
+{
+    return afterPage >= 1 && afterPage <= pageCount - 1;
+}
+
+std::pair<QList<QImage>, QList<QImage>> splitPages(const QList<QImage> &pages, int afterPage)
+{
+    const qsizetype cut = qBound(qsizetype(0), qsizetype(afterPage), pages.size());
+    return { pages.mid(0, cut), pages.mid(cut) };
+}
+
+bool writePageImage(const QImage &page, const QString &path, QString *errorString)
+{
+    const auto fail = [errorString](const QString &why) {
+        if (errorString) {
+            *errorString = why;
+        }
+        return false;
+    };
+    if (page.isNull()) {
+        return fail(QCoreApplication::translate("PdfToolsPage", "The page is empty."));
+    }
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+        return fail(QCoreApplication::translate(
+            "PdfToolsPage", "No image format is named by the suffix of %1.")
+                        .arg(QDir::toNativeSeparators(path)));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return fail(file.errorString());
+    }
+    QImageWriter writer(&file, format);
+    const QImage image = formatKeepsAlpha(format) ? page : flattenOnWhite(page);
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        return fail(writer.errorString());
+    }
+    if (!file.commit()) {
+        return fail(file.errorString());
+    }
+    return true;
+}
+
+int writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder)
+{
+    const QDir dir(folder);
+    const int count = int(pages.size());
+    int written = 0;
+    for (int i = 0; i < count; ++i) {
+        if (writePageImage(pages.at(i), dir.filePath(exportPageFileName(i + 1, count)))) {
+            ++written;
+        }
+    }
+    return written;
+}

@@ -1,0 +1,7 @@
+#include "pdftoolspage.h"
+
+// Text recognition: not offered on the toolbar yet.
+
+void PdfToolsPage::runOcr() { }
+
+void PdfToolsPage::copyOcrText() { }
