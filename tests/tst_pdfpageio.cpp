@@ -34,7 +34,7 @@ bool writeFixturePdf(const QString &path, const QList<QSizeF> &pointSizes)
         font.setPointSizeF(qMax(4.0, size.height() / 30));
         painter.setFont(font);
         painter.drawText(page.adjusted(10, 10, -10, -10), Qt::AlignTop | Qt::AlignLeft,
-                         QStringLiteral("Page %1 heading\nSome words on the page").arg(i + 1));
+            QStringLiteral("Page %1 heading\nSome words on the page").arg(i + 1));
         QLinearGradient gradient(page.center(), page.bottomRight());
         gradient.setColorAt(0, Qt::red);
         gradient.setColorAt(1, Qt::yellow);
@@ -44,8 +44,8 @@ bool writeFixturePdf(const QString &path, const QList<QSizeF> &pointSizes)
     return painter.end();
 }
 
-QImage filledImage(const QSize &size, const QColor &colour,
-                   QImage::Format format = QImage::Format_RGB32)
+QImage filledImage(
+    const QSize &size, const QColor &colour, QImage::Format format = QImage::Format_RGB32)
 {
     QImage image(size, format);
     image.fill(colour);
@@ -195,10 +195,10 @@ void tst_PdfPageIo::roundTripsPageSizes()
     for (qsizetype i = 0; i < written.size(); ++i) {
         // The writer stores whole points.
         QVERIFY2(closeTo(written.at(i), writtenSizes.at(i), 0.5),
-                 qPrintable(QStringLiteral("page %1: %2 x %3")
-                                .arg(i + 1)
-                                .arg(written.at(i).width())
-                                .arg(written.at(i).height())));
+            qPrintable(QStringLiteral("page %1: %2 x %3")
+                           .arg(i + 1)
+                           .arg(written.at(i).width())
+                           .arg(written.at(i).height())));
     }
 }
 
@@ -263,7 +263,7 @@ void tst_PdfPageIo::writesTinyPagesVisibly()
     const QImage back = renderPage(doc, 0, kPageDpi);
     QVERIFY(!back.isNull());
     QVERIFY2(isRedDominant(back.pixel(back.width() / 2, back.height() / 2)),
-             qPrintable(QColor(back.pixel(back.width() / 2, back.height() / 2)).name()));
+        qPrintable(QColor(back.pixel(back.width() / 2, back.height() / 2)).name()));
 }
 
 void tst_PdfPageIo::rendersPagesOnWhite()
@@ -355,10 +355,10 @@ void tst_PdfPageIo::failsForUnwritablePlace()
 
     QString error;
     QVERIFY(!writePagesAsPdf({ filledImage(QSize(100, 100), Qt::red) },
-                             notAFolder + QStringLiteral("/out.pdf"), &error));
+        notAFolder + QStringLiteral("/out.pdf"), &error));
     QVERIFY(!error.isEmpty());
-    QVERIFY(!writePagesAsPdf({ filledImage(QSize(100, 100), Qt::red) },
-                             path(QStringLiteral("no/such/folder/out.pdf"))));
+    QVERIFY(!writePagesAsPdf(
+        { filledImage(QSize(100, 100), Qt::red) }, path(QStringLiteral("no/such/folder/out.pdf"))));
 }
 
 void tst_PdfPageIo::keepsExistingFileWhenWriteFails()
@@ -457,13 +457,13 @@ void tst_PdfPageIo::readsImagesPaintable()
     QCOMPARE(page.size(), image.size());
     QCOMPARE(page.hasAlphaChannel(), hasAlpha);
     QVERIFY2(page.format() == QImage::Format_RGB32 || page.format() == QImage::Format_ARGB32,
-             qPrintable(QString::number(page.format())));
+        qPrintable(QString::number(page.format())));
     // The pixels are the file's (lossy formats roughly so).
     const QColor before = image.pixelColor(10, 10);
     const QColor after = page.pixelColor(10, 10);
     QVERIFY2(qAbs(before.red() - after.red()) < 12 && qAbs(before.green() - after.green()) < 12
-                 && qAbs(before.blue() - after.blue()) < 12,
-             qPrintable(before.name() + QStringLiteral(" became ") + after.name()));
+            && qAbs(before.blue() - after.blue()) < 12,
+        qPrintable(before.name() + QStringLiteral(" became ") + after.name()));
 
     // A mark drawn on the page shows in its colour.
     QImage marked = page;
@@ -476,13 +476,12 @@ void tst_PdfPageIo::readsImagesPaintable()
 void tst_PdfPageIo::readsGifPaintable()
 {
     // Qt reads GIF but cannot write it: a 40 x 30 two-colour GIF filled with #008000.
-    static const unsigned char gif[] = {
-        0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x28, 0x00, 0x1e, 0x00, 0xf0, 0x00, 0x00, 0x00, 0x80,
-        0x00, 0x00, 0x00, 0x00, 0x21, 0xf9, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00,
-        0x00, 0x00, 0x28, 0x00, 0x1e, 0x00, 0x00, 0x02, 0x21, 0x84, 0x8f, 0xa9, 0xcb, 0xed, 0x0f,
-        0xa3, 0x9c, 0xb4, 0xda, 0x8b, 0xb3, 0xde, 0xbc, 0xfb, 0x0f, 0x86, 0xe2, 0x48, 0x96, 0xe6,
-        0x89, 0xa6, 0xea, 0xca, 0xb6, 0xee, 0x0b, 0xc7, 0xf2, 0x4c, 0x73, 0x05, 0x00, 0x3b
-    };
+    static const unsigned char gif[] = { 0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x28, 0x00, 0x1e, 0x00,
+        0xf0, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x21, 0xf9, 0x04, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x28, 0x00, 0x1e, 0x00, 0x00, 0x02, 0x21, 0x84,
+        0x8f, 0xa9, 0xcb, 0xed, 0x0f, 0xa3, 0x9c, 0xb4, 0xda, 0x8b, 0xb3, 0xde, 0xbc, 0xfb, 0x0f,
+        0x86, 0xe2, 0x48, 0x96, 0xe6, 0x89, 0xa6, 0xea, 0xca, 0xb6, 0xee, 0x0b, 0xc7, 0xf2, 0x4c,
+        0x73, 0x05, 0x00, 0x3b };
     if (!QImageReader::supportedImageFormats().contains("gif")) {
         QSKIP("This Qt cannot read GIF");
     }

@@ -92,7 +92,7 @@ void tst_PdfThumbnails::rescalesOnlyChangedPages()
 void tst_PdfThumbnails::forgetsRemovedPages()
 {
     QList<QImage> pages { drawnPage(QSize(300, 300), Qt::red), drawnPage(QSize(300, 300), Qt::blue),
-                          drawnPage(QSize(300, 300), Qt::green) };
+        drawnPage(QSize(300, 300), Qt::green) };
     ThumbnailCache cache;
     cache.thumbnails(pages);
     QCOMPARE(cache.size(), 3);
@@ -106,8 +106,8 @@ void tst_PdfThumbnails::forgetsRemovedPages()
 void tst_PdfThumbnails::keepsNullPagesNull()
 {
     ThumbnailCache cache;
-    const QList<QPixmap> thumbnails
-        = cache.thumbnails({ QImage(), drawnPage(QSize(100, 100), Qt::red) });
+    const QList<QPixmap> thumbnails =
+        cache.thumbnails({ QImage(), drawnPage(QSize(100, 100), Qt::red) });
     QCOMPARE(thumbnails.size(), 2);
     QVERIFY(thumbnails.at(0).isNull());
     QVERIFY(!thumbnails.at(1).isNull());

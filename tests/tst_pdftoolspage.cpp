@@ -106,8 +106,8 @@ bool writePdf(const QString &path, const QList<int> &widthsInPoints)
     writer.setResolution(72);
     QPainter painter;
     for (qsizetype i = 0; i < widthsInPoints.size(); ++i) {
-        writer.setPageSize(QPageSize(QSizeF(widthsInPoints.at(i), 200), QPageSize::Point,
-                                     QString(), QPageSize::ExactMatch));
+        writer.setPageSize(QPageSize(
+            QSizeF(widthsInPoints.at(i), 200), QPageSize::Point, QString(), QPageSize::ExactMatch));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         if (i == 0 ? !painter.begin(&writer) : !writer.newPage()) {
             return false;
@@ -197,8 +197,8 @@ void tst_PdfToolsPage::startsEmpty()
     QCOMPARE(page.m_pageLabel->text(), QStringLiteral("No page selected"));
     QVERIFY(page.m_stampBar->isHidden());
     QVERIFY(page.m_ocrPanel->isHidden());
-    QCOMPARE(page.m_statusLabel->text(),
-             QStringLiteral("Open a PDF (or add images) to start editing."));
+    QCOMPARE(
+        page.m_statusLabel->text(), QStringLiteral("Open a PDF (or add images) to start editing."));
     QVERIFY(!page.m_undoButton->isEnabled());
     QCOMPARE(page.m_currentIndex, -1);
     QCOMPARE(page.m_stampColor, QColor(Qt::black));
@@ -243,9 +243,8 @@ void tst_PdfToolsPage::showsPages()
     const bool selected = currentIndex >= 0 && currentIndex < pageCount;
     QCOMPARE(page.m_thumbList->currentRow(), selected ? currentIndex : -1);
     if (selected) {
-        const QSize expected = page.m_pages.at(currentIndex)
-                                   .size()
-                                   .scaled(QSize(560, 780), Qt::KeepAspectRatio);
+        const QSize expected =
+            page.m_pages.at(currentIndex).size().scaled(QSize(560, 780), Qt::KeepAspectRatio);
         QCOMPARE(page.m_pageLabel->pixmap().size(), expected);
         QCOMPARE(page.m_pageLabel->size(), expected);
     } else {
@@ -473,7 +472,7 @@ void tst_PdfToolsPage::undoOfAdditionSelectsLastPage()
     QCOMPARE(page.m_currentIndex, 1);
     QCOMPARE(page.m_thumbList->currentRow(), 1);
     QCOMPARE(page.m_pageLabel->pixmap().size(),
-             page.m_pages.at(1).size().scaled(QSize(560, 780), Qt::KeepAspectRatio));
+        page.m_pages.at(1).size().scaled(QSize(560, 780), Qt::KeepAspectRatio));
 }
 
 void tst_PdfToolsPage::closesEmptyDocumentWithoutAsking()
@@ -483,7 +482,7 @@ void tst_PdfToolsPage::closesEmptyDocumentWithoutAsking()
     QVERIFY(QMetaObject::invokeMethod(m_page.get(), "closeDocument"));
     QVERIFY(!guard.answered);
     QCOMPARE(m_page->m_statusLabel->text(),
-             QStringLiteral("Closed. Open a PDF (or add images) to start editing."));
+        QStringLiteral("Closed. Open a PDF (or add images) to start editing."));
     QVERIFY(m_page->m_currentPath.isEmpty());
 }
 
@@ -510,7 +509,7 @@ void tst_PdfToolsPage::closeDeclinedChangesNothing()
     QVERIFY(answerer.answered);
     QCOMPARE(answerer.title, QStringLiteral("Close"));
     QCOMPARE(answerer.text,
-             QStringLiteral("Close the current document? Any unsaved changes will be lost."));
+        QStringLiteral("Close the current document? Any unsaved changes will be lost."));
     QCOMPARE(widthsOf(page.m_pages), QList<int>({ 1, 2, 3 }));
     QCOMPARE(page.m_undoStack.size(), 1);
     QVERIFY(page.m_undoButton->isEnabled());
@@ -540,7 +539,7 @@ void tst_PdfToolsPage::closeConfirmedEmptiesDocument()
     QCOMPARE(page.m_infoLabel->text(), QString());
     QCOMPARE(page.m_pageLabel->text(), QStringLiteral("No page selected"));
     QCOMPARE(page.m_statusLabel->text(),
-             QStringLiteral("Closed. Open a PDF (or add images) to start editing."));
+        QStringLiteral("Closed. Open a PDF (or add images) to start editing."));
     QCOMPARE(page.m_comments.size(), 1);
 }
 

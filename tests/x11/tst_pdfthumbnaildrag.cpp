@@ -23,8 +23,7 @@ QStringList pointerPath(const QPoint &from, const QPoint &to)
 {
     const auto at = [](const QPoint &p) {
         return QStringList { QStringLiteral("mousemove"), QString::number(p.x()),
-                             QString::number(p.y()), QStringLiteral("sleep"),
-                             QStringLiteral("0.05") };
+            QString::number(p.y()), QStringLiteral("sleep"), QStringLiteral("0.05") };
     };
     QStringList args = at(from);
     args << QStringLiteral("mousedown") << QStringLiteral("1");
@@ -83,7 +82,7 @@ void tst_PdfThumbnailDrag::init()
     QListWidget *list = m_page->m_thumbList;
     QTRY_VERIFY(list->visualItemRect(list->item(3)).bottom() > 0);
     QVERIFY2(list->viewport()->rect().contains(list->visualItemRect(list->item(3))),
-             "every thumbnail must be in view");
+        "every thumbnail must be in view");
 }
 
 void tst_PdfThumbnailDrag::cleanup()
@@ -163,7 +162,7 @@ void tst_PdfThumbnailDrag::dropOntoItselfChangesNothing()
     QVERIFY(m_page->m_undoStack.isEmpty());
     QCOMPARE(m_page->m_currentIndex, 1);
     QCOMPARE(m_page->m_statusLabel->text(),
-             QStringLiteral("Open a PDF (or add images) to start editing."));
+        QStringLiteral("Open a PDF (or add images) to start editing."));
 }
 
 QTEST_MAIN(tst_PdfThumbnailDrag)

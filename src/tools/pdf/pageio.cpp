@@ -103,18 +103,17 @@ QSizeF pagePointSize(const QSize &pixelSize)
 
 QPageSize writerPageSize(const QSize &pixelSize)
 {
-    return QPageSize(pagePointSize(pixelSize), QPageSize::Point, QString(),
-                     QPageSize::FuzzyMatch);
+    return QPageSize(pagePointSize(pixelSize), QPageSize::Point, QString(), QPageSize::FuzzyMatch);
 }
 
 QMarginsF pageMarginsFor(const QSizeF &pointSize, const QMarginsF &defaultMargins)
 {
     // Less than one device pixel between the margins is drawn as nothing at all.
     const double onePixel = 72.0 / kPageDpi;
-    const bool tooNarrow
-        = pointSize.width() - defaultMargins.left() - defaultMargins.right() < onePixel;
-    const bool tooLow
-        = pointSize.height() - defaultMargins.top() - defaultMargins.bottom() < onePixel;
+    const bool tooNarrow =
+        pointSize.width() - defaultMargins.left() - defaultMargins.right() < onePixel;
+    const bool tooLow =
+        pointSize.height() - defaultMargins.top() - defaultMargins.bottom() < onePixel;
     return tooNarrow || tooLow ? QMarginsF() : defaultMargins;
 }
 

@@ -67,5 +67,5 @@ QByteArray paintPdf(const QList<QImage> &pages);
 // paintPdf written to path. The file is replaced only once every byte is written, so a failed
 // write leaves an existing file as it was; nothing is touched for an empty list or a null page.
 // On failure returns false and, when asked for, says why in errorString.
-bool writePagesAsPdf(const QList<QImage> &pages, const QString &path,
-                     QString *errorString = nullptr);
+bool writePagesAsPdf(
+    const QList<QImage> &pages, const QString &path, QString *errorString = nullptr);

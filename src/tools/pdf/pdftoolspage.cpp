@@ -83,7 +83,7 @@ QWidget *PdfToolsPage::buildThumbnailList()
 
     connect(m_thumbList, &QListWidget::currentRowChanged, this, &PdfToolsPage::selectPage);
     connect(m_thumbList->model(), &QAbstractItemModel::rowsMoved, this,
-            &PdfToolsPage::thumbnailOrderChanged);
+        &PdfToolsPage::thumbnailOrderChanged);
     return m_thumbList;
 }
 

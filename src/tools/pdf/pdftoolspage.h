@@ -81,7 +81,7 @@ private:
     QWidget *buildPageView();
     QWidget *buildCommentsPanel();
     QToolButton *makeToolButton(QGridLayout *grid, int row, int column, const QString &iconPath,
-                                const QString &text, void (PdfToolsPage::*slot)());
+        const QString &text, void (PdfToolsPage::*slot)());
     void refreshThumbnails();
     void showCurrentPage();
     bool loadPdf(const QString &path, bool append, int insertAt);

@@ -28,8 +28,8 @@ void PdfToolsPage::undo()
 void PdfToolsPage::closeDocument()
 {
     if (!m_pages.isEmpty()) {
-        const auto answer = QMessageBox::question(
-            this, tr("Close"), tr("Close the current document? Any unsaved changes will be lost."),
+        const auto answer = QMessageBox::question(this, tr("Close"),
+            tr("Close the current document? Any unsaved changes will be lost."),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             return;

@@ -16,15 +16,14 @@ QWidget *PdfToolsPage::buildToolbar()
     grid->setContentsMargins(0, 0, 0, 0);
 
     // The other commands join this grid, three rows of buttons, as they are built.
-    m_undoButton = makeToolButton(grid, 0, 7, iconDir + QStringLiteral("undo.svg"), tr("Undo"),
-                                  &PdfToolsPage::undo);
+    m_undoButton = makeToolButton(
+        grid, 0, 7, iconDir + QStringLiteral("undo.svg"), tr("Undo"), &PdfToolsPage::undo);
     m_undoButton->setEnabled(false);
     return toolbar;
 }
 
 QToolButton *PdfToolsPage::makeToolButton(QGridLayout *grid, int row, int column,
-                                          const QString &iconPath, const QString &text,
-                                          void (PdfToolsPage::*slot)())
+    const QString &iconPath, const QString &text, void (PdfToolsPage::*slot)())
 {
     auto *button = new QToolButton(this);
     button->setObjectName(QStringLiteral("PdfToolbarButton"));

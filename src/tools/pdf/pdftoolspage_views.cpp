@@ -6,7 +6,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
-#include <QToolButton>
 
 void PdfToolsPage::refreshThumbnails()
 {

@@ -6,8 +6,7 @@
 
 ThumbnailList::ThumbnailList(QWidget *parent)
     : QListWidget(parent)
-{
-}
+{ }
 
 int ThumbnailList::dropRow(const QPoint &pos) const
 {
