@@ -6,188 +6,102 @@
 #include <QTime>
 #include <QTimeZone>
 
-#include <limits>
-
 class tst_ClockFormat : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void clockTextIs24HourWithSeconds_data();
-    void clockTextIs24HourWithSeconds();
-    void dateTextUsesEnglishNames();
-    void stopwatchText_data();
-    void stopwatchText();
-    void countdownText_data();
-    void countdownText();
-    void countdownMinutes_data();
-    void countdownMinutes();
-    void countdownRunsOutOneTickAfterZero();
+    void formatsTexts_data();
+    void formatsTexts();
+    void parsesCountdownMinutes_data();
+    void parsesCountdownMinutes();
+    void countdownEndsOneTickAfterZero();
     void zoneTimeFollowsDaylightSaving_data();
     void zoneTimeFollowsDaylightSaving();
-    void zoneLookupRefusesUnknownIds();
-    void commonZonesAreKnown();
+    void looksUpZonesById();
 };
 
-void tst_ClockFormat::clockTextIs24HourWithSeconds_data()
+void tst_ClockFormat::formatsTexts_data()
 {
-    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QString>("actual");
     QTest::addColumn<QString>("expected");
-    QTest::addRow("midnight") << QTime(0, 0, 0) << "00:00:00";
-    QTest::addRow("morning, single digits padded") << QTime(7, 5, 9) << "07:05:09";
-    QTest::addRow("afternoon stays 24-hour") << QTime(13, 45, 30, 999) << "13:45:30";
-    QTest::addRow("last second") << QTime(23, 59, 59) << "23:59:59";
+    QTest::addRow("clock pads to HH:mm:ss") << clockText(QTime(7, 5, 9)) << "07:05:09";
+    QTest::addRow("clock is 24-hour") << clockText(QTime(13, 45, 30, 999)) << "13:45:30";
+    QTest::addRow("date in English") << dateText(QDate(2024, 3, 5)) << "Tuesday, March 5";
+    QTest::addRow("stopwatch at zero") << stopwatchText(0) << "00:00.0";
+    QTest::addRow("stopwatch truncates tenths") << stopwatchText(3299) << "00:03.2";
+    QTest::addRow("stopwatch minutes wrap at the hour") << stopwatchText(3723400) << "02:03.4";
+    QTest::addRow("countdown") << countdownText(299) << "04:59";
+    QTest::addRow("countdown minutes past two digits") << countdownText(119 * 60 + 59) << "119:59";
 }
 
-void tst_ClockFormat::clockTextIs24HourWithSeconds()
+void tst_ClockFormat::formatsTexts()
 {
-    QFETCH(QTime, time);
+    QFETCH(QString, actual);
     QFETCH(QString, expected);
-    QCOMPARE(clockText(time), expected);
+    QCOMPARE(actual, expected);
 }
 
-void tst_ClockFormat::dateTextUsesEnglishNames()
-{
-    QCOMPARE(dateText(QDate(2024, 3, 5)), QStringLiteral("Tuesday, March 5"));
-    QCOMPARE(dateText(QDate(2025, 12, 31)), QStringLiteral("Wednesday, December 31"));
-}
-
-void tst_ClockFormat::stopwatchText_data()
-{
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("zero") << qint64(0) << "00:00.0";
-    QTest::addRow("tenths truncate") << qint64(3299) << "00:03.2";
-    QTest::addRow("one minute") << qint64(60000) << "01:00.0";
-    QTest::addRow("last tenth before the hour") << qint64(3599999) << "59:59.9";
-    QTest::addRow("minutes wrap at the hour") << qint64(3600000) << "00:00.0";
-    QTest::addRow("1 h 2 min 3.4 s") << qint64(3723400) << "02:03.4";
-    QTest::addRow("a month of running") << qint64(31) * 24 * 3600 * 1000 + 61500 << "01:01.5";
-}
-
-void tst_ClockFormat::stopwatchText()
-{
-    QFETCH(qint64, ms);
-    QFETCH(QString, expected);
-    QCOMPARE(::stopwatchText(ms), expected);
-}
-
-void tst_ClockFormat::countdownText_data()
-{
-    QTest::addColumn<qint64>("seconds");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("zero") << qint64(0) << "00:00";
-    QTest::addRow("seconds only") << qint64(59) << "00:59";
-    QTest::addRow("first tick of five minutes") << qint64(299) << "04:59";
-    QTest::addRow("99 minutes") << qint64(99 * 60 + 59) << "99:59";
-    QTest::addRow("minutes past two digits") << qint64(119 * 60 + 59) << "119:59";
-    QTest::addRow("longest countdown")
-        << qint64(std::numeric_limits<int>::max() - 7) << "35791394:00";
-}
-
-void tst_ClockFormat::countdownText()
-{
-    QFETCH(qint64, seconds);
-    QFETCH(QString, expected);
-    QCOMPARE(::countdownText(seconds), expected);
-}
-
-void tst_ClockFormat::countdownMinutes_data()
+void tst_ClockFormat::parsesCountdownMinutes_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("seconds");
-    QTest::addRow("default five") << "5" << true << 300;
-    QTest::addRow("one") << "1" << true << 60;
-    QTest::addRow("three digits") << "120" << true << 7200;
-    QTest::addRow("largest that fits") << "35791394" << true << 2147483640;
-    QTest::addRow("empty") << "" << false << 0;
-    QTest::addRow("zero") << "0" << false << 0;
-    QTest::addRow("negative") << "-3" << false << 0;
-    QTest::addRow("decimal") << "1.5" << false << 0;
-    QTest::addRow("letters") << "abc" << false << 0;
-    QTest::addRow("digits then letters") << "5min" << false << 0;
-    QTest::addRow("seconds overflow 32 bits") << "35791395" << false << 0;
-    QTest::addRow("largest 32-bit minutes") << "2147483647" << false << 0;
-    QTest::addRow("beyond 32-bit minutes") << "99999999999" << false << 0;
-    QTest::addRow("beyond 64-bit minutes") << "99999999999999999999" << false << 0;
-    QTest::addRow("largest 64-bit minutes") << "9223372036854775807" << false << 0;
+    QTest::addColumn<int>("seconds"); // 0: refused
+    QTest::addRow("five") << "5" << 300;
+    QTest::addRow("largest that fits") << "35791394" << 2147483640;
+    QTest::addRow("empty") << "" << 0;
+    QTest::addRow("zero") << "0" << 0;
+    QTest::addRow("negative") << "-3" << 0;
+    QTest::addRow("not a whole number") << "5min" << 0;
+    QTest::addRow("seconds overflow 32 bits") << "35791395" << 0;
+    QTest::addRow("seconds overflow 64 bits") << "9223372036854775807" << 0;
+    QTest::addRow("minutes overflow 64 bits") << "99999999999999999999" << 0;
 }
 
-void tst_ClockFormat::countdownMinutes()
+void tst_ClockFormat::parsesCountdownMinutes()
 {
     QFETCH(QString, text);
-    QFETCH(bool, accepted);
     QFETCH(int, seconds);
-    const std::optional<int> result = countdownSecondsFromMinutes(text);
-    QCOMPARE(result.has_value(), accepted);
-    if (accepted) {
-        QCOMPARE(*result, seconds);
-    }
+    QCOMPARE(countdownSecondsFromMinutes(text).value_or(0), seconds);
 }
 
-void tst_ClockFormat::countdownRunsOutOneTickAfterZero()
+void tst_ClockFormat::countdownEndsOneTickAfterZero()
 {
-    // One minute: 00:59 on the first tick, 00:00 on the 60th, the end on the 61st.
-    std::optional<int> left = countdownSecondsFromMinutes(QStringLiteral("1"));
-    QVERIFY(left);
-    QStringList shown;
-    int ticks = 0;
-    while ((left = countdownAfterTick(*left))) {
-        ++ticks;
-        shown << ::countdownText(*left);
-    }
-    ++ticks;
-    QCOMPARE(ticks, 61);
-    QCOMPARE(shown.first(), QStringLiteral("00:59"));
-    QCOMPARE(shown.last(), QStringLiteral("00:00"));
+    QCOMPARE(countdownAfterTick(60), 59);
+    QCOMPARE(countdownAfterTick(1), 0);
+    QCOMPARE(countdownAfterTick(0), std::nullopt);
     QCOMPARE(countdownAfterTick(-5), std::nullopt);
 }
 
 void tst_ClockFormat::zoneTimeFollowsDaylightSaving_data()
 {
     QTest::addColumn<QByteArray>("zoneId");
-    QTest::addRow("New York") << QByteArray("America/New_York");
-    QTest::addRow("London") << QByteArray("Europe/London");
-    QTest::addRow("Sydney") << QByteArray("Australia/Sydney");
-    QTest::addRow("Jerusalem") << QByteArray("Asia/Jerusalem");
+    QTest::addRow("northern summer") << QByteArray("America/New_York");
+    QTest::addRow("southern summer") << QByteArray("Australia/Sydney");
 }
 
 void tst_ClockFormat::zoneTimeFollowsDaylightSaving()
 {
     QFETCH(QByteArray, zoneId);
     const QTimeZone zone(zoneId);
-    QVERIFY(zone.isValid());
-    QVERIFY(zone.hasDaylightTime());
-
     const QDateTime january(QDate(2024, 1, 15), QTime(12, 34, 56), Qt::UTC);
     const QDateTime july(QDate(2024, 7, 15), QTime(12, 34, 56), Qt::UTC);
-    // Only one of the two instants is in daylight-saving time, whichever hemisphere.
-    QCOMPARE(zone.isDaylightTime(january) != zone.isDaylightTime(july), true);
+    QVERIFY(zone.isDaylightTime(january) != zone.isDaylightTime(july));
     for (const QDateTime &utc : { january, july }) {
-        const QString expected =
-            utc.addSecs(zone.offsetFromUtc(utc)).time().toString(QStringLiteral("HH:mm:ss"));
-        QCOMPARE(zoneTimeText(utc, zone), expected);
+        const QDateTime wall = utc.addSecs(zone.offsetFromUtc(utc));
+        QCOMPARE(zoneTimeText(utc, zone), wall.time().toString(QStringLiteral("HH:mm:ss")));
     }
-    QVERIFY(zoneTimeText(january, zone) != zoneTimeText(july, zone));
 }
 
-void tst_ClockFormat::zoneLookupRefusesUnknownIds()
+void tst_ClockFormat::looksUpZonesById()
 {
-    QCOMPARE(zoneForId(QStringLiteral("Nowhere/Atlantis")).has_value(), false);
-    QCOMPARE(zoneForId(QString()).has_value(), false);
-    const std::optional<QTimeZone> kolkata = zoneForId(QStringLiteral("Asia/Kolkata"));
-    QVERIFY(kolkata);
-    QCOMPARE(kolkata->id(), QByteArray("Asia/Kolkata"));
-}
-
-void tst_ClockFormat::commonZonesAreKnown()
-{
+    QCOMPARE(zoneForId(QStringLiteral("Nowhere/Atlantis")), std::nullopt);
+    // An empty id must not fall back to the system zone.
+    QCOMPARE(zoneForId(QString()), std::nullopt);
     for (const ZoneChoice &choice : commonZones) {
-        QVERIFY2(zoneForId(QString::fromLatin1(choice.ianaId)), choice.ianaId);
+        const std::optional<QTimeZone> zone = zoneForId(QString::fromLatin1(choice.ianaId));
+        QVERIFY2(zone, choice.ianaId);
+        QCOMPARE(zone->id(), QByteArray(choice.ianaId));
     }
-    QCOMPARE(QByteArray(commonZones.at(6).displayName), QByteArray("Mumbai"));
-    QCOMPARE(QByteArray(commonZones.at(6).ianaId), QByteArray("Asia/Kolkata"));
 }
 
 QTEST_GUILESS_MAIN(tst_ClockFormat)

@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 class tst_TrayManager : public QObject
 {
@@ -22,7 +21,6 @@ private slots:
     void launchAtStartupEntryWritesAndRemoves();
     void firstRunDefaultAppliesOnceOnly();
     void openBringsBackHiddenAndMinimisedWindows();
-    void quitEndsEventLoopWithWindowShown();
 
 private:
     std::unique_ptr<TrayManager> makeManager(QWidget *window);
@@ -185,17 +183,6 @@ void tst_TrayManager::openBringsBackHiddenAndMinimisedWindows()
     QVERIFY(window.isVisible());
     QVERIFY(!window.isMinimized());
     QVERIFY(window.isMaximized());
-}
-
-void tst_TrayManager::quitEndsEventLoopWithWindowShown()
-{
-    QWidget window;
-    auto manager = makeManager(&window);
-    window.show();
-    QTimer::singleShot(0, &window, [] { action("Quit")->trigger(); });
-    // A stuck loop would hang here; ctest's timeout is the only other way out.
-    QCOMPARE(QCoreApplication::exec(), 0);
-    QVERIFY(window.isVisible());
 }
 
 QTEST_MAIN(tst_TrayManager)

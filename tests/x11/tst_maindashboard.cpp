@@ -137,9 +137,9 @@ void tst_MainDashboard::reopeningCurrentPageDoesNotResize()
     dashboard.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dashboard));
     openTool(dashboard, QStringLiteral("pdf"));
-    dashboard.resize(700, 500);
+    dashboard.resize(1000, 700);
     openTool(dashboard, QStringLiteral("pdf"));
-    QCOMPARE(dashboard.size(), QSize(700, 500));
+    QCOMPARE(dashboard.size(), QSize(1000, 700));
     openTool(dashboard, QStringLiteral("clock"));
     QCOMPARE(dashboard.geometry(), expectedGeometry(4));
 }

@@ -1,5 +1,7 @@
 #include "imagefiles.h"
 
+#include "common/atomicwrite.h"
+
 #include "resizemath.h"
 
 #include <QFileInfo>
@@ -50,19 +52,9 @@ SaveResult save(const QImage &image, const QString &path)
             QStringLiteral("no image format is written for the suffix \"%1\"")
                 .arg(QString::fromLatin1(format)) };
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return { false, file.errorString() };
-    }
-    QImageWriter writer(&file, format);
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return { false, writer.errorString() };
-    }
-    if (!file.commit()) {
-        return { false, file.errorString() };
-    }
-    return { true, QString() };
+    QString error;
+    const bool written = writeImageAtomically(path, image, format.constData(), &error);
+    return { written, error };
 }
 
 } // namespace ImageFiles

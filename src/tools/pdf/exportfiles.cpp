@@ -1,5 +1,7 @@
 #include "exportfiles.h"
 
+#include "common/atomicwrite.h"
+
 #include "pageoperations.h"
 
 #include <QByteArray>
@@ -8,7 +10,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 
 namespace {
@@ -93,20 +94,8 @@ bool writePageImage(const QImage &page, const QString &path, QString *errorStrin
             "PdfToolsPage", "No image format is named by the suffix of %1.")
                         .arg(QDir::toNativeSeparators(path)));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fail(file.errorString());
-    }
-    QImageWriter writer(&file, format);
     const QImage image = formatKeepsAlpha(format) ? page : flattenOnWhite(page);
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return fail(writer.errorString());
-    }
-    if (!file.commit()) {
-        return fail(file.errorString());
-    }
-    return true;
+    return writeImageAtomically(path, image, format.constData(), errorString);
 }
 
 int writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder)

@@ -23,6 +23,12 @@ constexpr double kPageDpi = 200.0;
 constexpr int kMaxRenderSide = 16384;
 constexpr qint64 kMaxRenderPixels = 100'000'000;
 
+// The most one PDF may bring in. Every page is held as a 200 dpi raster, so a file of a few
+// hundred bytes whose page tree shares its branches (claiming millions of pages) would otherwise
+// fill the memory. 2^31 pixels are 8 GiB, some 570 Letter pages.
+constexpr int kMaxPdfPages = 5000;
+constexpr qint64 kMaxPdfPixels = qint64(1) << 31;
+
 // The pixel size of a page of pointSize rendered at dpi: each side rounded half away from zero.
 // An empty size when the page is empty or larger than the limits above.
 QSize renderPixelSize(const QSizeF &pointSize, double dpi);
@@ -39,8 +45,14 @@ struct PdfReadResult
 };
 
 // Every page of the PDF at path rendered at kPageDpi. Not ok when the file does not open (missing,
-// damaged, password-protected) or a page cannot be rendered. The file is closed on return.
+// no regular file, damaged, password-protected, its page tree loops), holds more than the limits
+// above, or a page cannot be rendered. The file is closed on return.
 PdfReadResult readPdfPages(const QString &path);
+
+// Whether the page tree written out in pdf leads back into itself: a node of type Pages that is,
+// through its Kids, its own descendant. Qt Pdf's engine never returns from loading such a file.
+// Only objects in plain text are seen, not those packed into compressed object streams.
+bool pdfPageTreeLoops(const QByteArray &pdf);
 
 // The image file at path as a page, its format detected from the content. Images that cannot be
 // painted in colour (1-bit, indexed, greyscale, alpha-only) come as 32-bit RGB, with alpha when

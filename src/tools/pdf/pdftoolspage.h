@@ -91,6 +91,17 @@ private:
     QPoint viewToImage(const QPoint &point) const;
     static QImage renderPdfPage(QPdfDocument &doc, int page, double dpi);
     static bool writePdf(const QList<QImage> &pages, const QString &path);
+    // The page commands' reading of one chosen file and taking back a snapshot that recorded
+    // no change.
+    bool loadPageFile(const QString &path, int insertAt);
+    bool hasSelectedPage() const;
+    void dropSnapshotSince(const QList<QList<QImage>> &history);
+    // The mouse modes' handling of the page label's events.
+    bool dragModeEvent(QEvent *event, bool highlight);
+    bool fillSignEvent(QEvent *event);
+    void placeStamp(const QPoint &viewPoint, const QString &stampType);
+    void placeComment(const QPoint &viewPoint);
+    QPixmap pagePreviewBase() const;
 
     QListWidget *m_thumbList = nullptr;
     QScrollArea *m_pageScroll = nullptr;
@@ -126,5 +137,10 @@ private:
 
     friend class tst_PdfToolsPage;
     friend class tst_PdfThumbnailDrag;
+    friend class tst_PdfModes;
+    friend class tst_PdfOcr;
+    friend class tst_PdfCommands;
+    friend class tst_PdfExport;
+    friend class tst_PdfToolbar;
     friend class PdfThumbnailBench;
 };

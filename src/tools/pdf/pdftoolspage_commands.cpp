@@ -1,19 +1,199 @@
 #include "pdftoolspage.h"
 
-// Page commands: not offered on the toolbar yet.
+#include "pageoperations.h"
 
-void PdfToolsPage::openDocument() { }
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QToolButton>
 
-void PdfToolsPage::addPagesAtEnd() { }
+namespace {
 
-void PdfToolsPage::insertPageAfterSelected() { }
+// Only the name decides: report.PDF is a PDF, notes.pdf.png an image.
+bool isPdfPath(const QString &path)
+{
+    return path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+}
 
-void PdfToolsPage::rotateSelectedLeft() { }
+} // namespace
 
-void PdfToolsPage::rotateSelectedRight() { }
+bool PdfToolsPage::hasSelectedPage() const
+{
+    return m_currentIndex >= 0 && m_currentIndex < m_pages.size();
+}
 
-void PdfToolsPage::removeSelected() { }
+bool PdfToolsPage::loadPageFile(const QString &path, int insertAt)
+{
+    if (isPdfPath(path)) {
+        return loadPdf(path, true, insertAt); // warns by itself
+    }
+    if (loadImage(path, true, insertAt)) {
+        return true;
+    }
+    // An image that gives nothing is as much a failure to the user as a PDF that does not open.
+    QMessageBox::warning(this, tr("mirvale"), tr("Could not open: %1").arg(path));
+    return false;
+}
 
-void PdfToolsPage::toggleBlackAndWhiteSelected() { }
+void PdfToolsPage::dropSnapshotSince(const QList<QList<QImage>> &history)
+{
+    // The whole history as it was, not just the last entry taken off: pushing may have dropped
+    // the oldest snapshot.
+    m_undoStack = history;
+    m_undoButton->setEnabled(!m_undoStack.isEmpty());
+}
 
-void PdfToolsPage::compressDocument() { }
+void PdfToolsPage::openDocument()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open PDF"), QString(), tr("PDF files (*.pdf)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    m_undoStack.clear();
+    m_undoButton->setEnabled(false);
+    if (!loadPdf(path, false, -1)) {
+        return;
+    }
+    m_currentIndex = m_pages.isEmpty() ? -1 : 0;
+    refreshThumbnails();
+    showCurrentPage();
+    // One arg call for all: a name holding "%2" must not take the count's place.
+    setStatus(tr("Opened %1 (%2 pages)")
+                  .arg(QFileInfo(path).fileName(), QString::number(m_pages.size())));
+}
+
+void PdfToolsPage::addPagesAtEnd()
+{
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, tr("Add pages"), QString(), tr("PDF and images (*.pdf *.png *.jpg *.jpeg *.bmp)"));
+    if (paths.isEmpty()) {
+        return;
+    }
+    const QList<QList<QImage>> history = m_undoStack;
+    pushUndo();
+    const qsizetype countBefore = m_pages.size();
+    for (const QString &path : paths) {
+        loadPageFile(path, -1);
+    }
+    if (m_pages.size() == countBefore) {
+        dropSnapshotSince(history);
+        return;
+    }
+    if (!hasSelectedPage()) {
+        m_currentIndex = 0;
+    }
+    refreshThumbnails();
+    showCurrentPage();
+    setStatus(
+        tr("Added %1 file(s) — document now has %2 page(s)").arg(paths.size()).arg(m_pages.size()));
+}
+
+void PdfToolsPage::insertPageAfterSelected()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Insert page after selected"),
+        QString(), tr("PDF and images (*.pdf *.png *.jpg *.jpeg *.bmp)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const QList<QList<QImage>> history = m_undoStack;
+    pushUndo();
+    const int insertAt = hasSelectedPage() ? m_currentIndex + 1 : int(m_pages.size());
+    const qsizetype countBefore = m_pages.size();
+    loadPageFile(path, insertAt);
+    if (m_pages.size() == countBefore) {
+        dropSnapshotSince(history);
+        return;
+    }
+    m_currentIndex = insertAt;
+    refreshThumbnails();
+    showCurrentPage();
+    setStatus(tr("Inserted after page %1").arg(insertAt));
+}
+
+void PdfToolsPage::rotateSelectedLeft()
+{
+    if (!hasSelectedPage()) {
+        return;
+    }
+    pushUndo();
+    m_pages[m_currentIndex] = rotatedPage(m_pages.at(m_currentIndex), Rotation::Left);
+    refreshThumbnails();
+    showCurrentPage();
+    setStatus(tr("Rotated page %1 left").arg(m_currentIndex + 1));
+}
+
+void PdfToolsPage::rotateSelectedRight()
+{
+    if (!hasSelectedPage()) {
+        return;
+    }
+    pushUndo();
+    m_pages[m_currentIndex] = rotatedPage(m_pages.at(m_currentIndex), Rotation::Right);
+    refreshThumbnails();
+    showCurrentPage();
+    setStatus(tr("Rotated page %1 right").arg(m_currentIndex + 1));
+}
+
+void PdfToolsPage::removeSelected()
+{
+    if (!hasSelectedPage()) {
+        return;
+    }
+    if (m_pages.size() == 1) {
+        QMessageBox::warning(
+            this, tr("mirvale"), tr("Can't remove the only page in the document."));
+        return;
+    }
+    pushUndo();
+    const int removed = m_currentIndex + 1;
+    m_pages.removeAt(m_currentIndex);
+    if (m_currentIndex >= m_pages.size()) {
+        m_currentIndex = int(m_pages.size()) - 1;
+    }
+    refreshThumbnails();
+    showCurrentPage();
+    setStatus(tr("Removed page %1 — %2 page(s) left (Undo to bring it back)")
+                  .arg(removed)
+                  .arg(m_pages.size()));
+}
+
+void PdfToolsPage::toggleBlackAndWhiteSelected()
+{
+    if (!hasSelectedPage()) {
+        return;
+    }
+    pushUndo();
+    m_pages[m_currentIndex] = blackAndWhitePage(m_pages.at(m_currentIndex));
+    refreshThumbnails();
+    showCurrentPage();
+    setStatus(tr("Converted page %1 to black & white (Undo to revert)").arg(m_currentIndex + 1));
+}
+
+void PdfToolsPage::compressDocument()
+{
+    if (m_pages.isEmpty()) {
+        return;
+    }
+    const QList<QList<QImage>> history = m_undoStack;
+    pushUndo();
+    // A page that cannot pass through JPEG stays as it was; it is never lost.
+    const CompressedPages result = compressPages(m_pages);
+    if (result.compressedCount == 0) {
+        dropSnapshotSince(history);
+        QMessageBox::warning(this, tr("mirvale"), tr("Could not compress any page."));
+        return;
+    }
+    m_pages = result.pages;
+    refreshThumbnails();
+    showCurrentPage();
+    if (result.compressedCount < m_pages.size()) {
+        setStatus(tr("Compressed %1 of %2 page(s); the others could not be compressed and stay "
+                     "as they were (Undo to revert) — save to write the result to disk")
+                      .arg(result.compressedCount)
+                      .arg(m_pages.size()));
+        return;
+    }
+    setStatus(tr("Compressed all %1 page(s) (Undo to revert) — save to write the result to disk")
+                  .arg(m_pages.size()));
+}

@@ -1,7 +1,73 @@
 #include "pdftoolspage.h"
 
-// Text recognition: not offered on the toolbar yet.
+#include "ocrengine.h"
 
-void PdfToolsPage::runOcr() { }
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QTextEdit>
 
-void PdfToolsPage::copyOcrText() { }
+// Text recognition of the selected page. The page is only read; the text goes to the panel.
+
+namespace {
+
+bool isPageIndex(int index, qsizetype count)
+{
+    return index >= 0 && index < count;
+}
+
+} // namespace
+
+void PdfToolsPage::runOcr()
+{
+    if (!isPageIndex(m_currentIndex, m_pages.size())) {
+        QMessageBox::warning(this, tr("mirvale"), tr("Select a page first."));
+        return;
+    }
+    m_ocrPanel->show();
+    if (m_ocrText) {
+        m_ocrText->setPlainText(tr("Recognizing text..."));
+    }
+    // Paints the panel before recognition blocks the event loop.
+    QCoreApplication::processEvents();
+
+    // Those events may have run a waiting "Close" or "Remove page": read only a page that is
+    // still there.
+    if (!isPageIndex(m_currentIndex, m_pages.size()) || m_pages.at(m_currentIndex).isNull()) {
+        if (m_ocrText) {
+            m_ocrText->clear();
+        }
+        return;
+    }
+    const int pageNumber = m_currentIndex + 1;
+    const QImage page = m_pages.at(m_currentIndex);
+    const OcrEngine::Result result = OcrEngine().recognize(page);
+
+    switch (result.outcome) {
+    case OcrEngine::Outcome::Recognized:
+        if (m_ocrText) {
+            m_ocrText->setPlainText(result.text);
+        }
+        setStatus(tr("Recognized text from page %1 — edit or copy it from the panel below.")
+                      .arg(pageNumber));
+        break;
+    case OcrEngine::Outcome::EngineNotStarted:
+        if (m_ocrText) {
+            m_ocrText->setPlainText(OcrEngine::engineNotStartedMessage());
+        }
+        break;
+    case OcrEngine::Outcome::NoPage:
+        if (m_ocrText) {
+            m_ocrText->clear();
+        }
+        break;
+    }
+}
+
+void PdfToolsPage::copyOcrText()
+{
+    QGuiApplication::clipboard()->setText(
+        m_ocrText ? m_ocrText->toPlainText() : QString(), QClipboard::Clipboard);
+    setStatus(tr("Copied recognized text to clipboard."));
+}

@@ -1,7 +1,6 @@
 #include "qrsymbol.h"
 
-#include <QImageWriter>
-#include <QSaveFile>
+#include "common/atomicwrite.h"
 
 #include <algorithm>
 #include <array>
@@ -135,17 +134,5 @@ bool writePngFile(const QImage &image, const QString &fileName, QString *errorSt
     if (image.isNull()) {
         return fail(QStringLiteral("No image to write"));
     }
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fail(file.errorString());
-    }
-    QImageWriter writer(&file, "PNG");
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return fail(writer.errorString());
-    }
-    if (!file.commit()) {
-        return fail(file.errorString());
-    }
-    return true;
+    return writeImageAtomically(fileName, image, "PNG", errorString);
 }

@@ -1,0 +1,49 @@
+#include "atomicwrite.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace {
+bool fail(QString *errorString, const QString &text)
+{
+    if (errorString) {
+        *errorString = text;
+    }
+    return false;
+}
+} // namespace
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorString)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return fail(errorString, file.errorString());
+    }
+    // The flush is checked here: QSaveFile's commit does not look at it, so a small file cut
+    // short by a full disk would replace the old one and be reported written.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return fail(errorString, error);
+    }
+    if (!file.commit()) {
+        return fail(errorString, file.errorString());
+    }
+    return true;
+}
+
+bool writeImageAtomically(
+    const QString &path, const QImage &image, const char *format, QString *errorString)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image)) {
+        return fail(errorString, writer.errorString());
+    }
+    buffer.close();
+    return writeFileAtomically(path, bytes, errorString);
+}
