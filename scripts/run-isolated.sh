@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one test program with a private HOME and XDG_CONFIG_HOME that are removed afterwards.
 # With --x11 it also gets a private Xvfb display (1920 x 1040, like the screens the window
-# sizing is checked on), started with -displayfd so parallel suites never race for a number.
+# sizing is checked on), started with -displayfd so parallel suites never race for a number,
+# and -noreset so it does not restart when its last client disconnects.
 set -u
 x11=0
 if [ "${1:-}" = "--x11" ]; then
@@ -30,7 +31,7 @@ trap cleanup EXIT
 
 if [ "$x11" = 1 ]; then
     displayfile="$home/display"
-    Xvfb -displayfd 3 -screen 0 1920x1040x24 -nolisten tcp 3>"$displayfile" 2>"$home/xvfb.log" &
+    Xvfb -displayfd 3 -noreset -screen 0 1920x1040x24 -nolisten tcp 3>"$displayfile" 2>"$home/xvfb.log" &
     xvfb_pid=$!
     for _ in $(seq 1 200); do
         [ -s "$displayfile" ] && break

@@ -8,7 +8,6 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPageSize>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfWriter>
@@ -28,79 +27,48 @@ inline const bool s_qtDialogs = [] {
     return true;
 }();
 
+// One expected dialog: its class, its window title or (for a message box) words of its text, and
+// its answer.
 struct Step
 {
+    const QMetaObject *kind = nullptr;
     QString what;
-    std::function<bool(QWidget *)> matches;
     std::function<void(QWidget *)> answer;
 };
 
-// Answers the modal dialogs of one action in the order given. A dialog that is not the next one
-// expected is recorded and closed, so a wrong turn fails instead of hanging.
-class ModalScript : public QObject
-{
-public:
-    explicit ModalScript(QList<Step> steps)
-        : m_steps(std::move(steps))
-    {
-        watch();
-    }
-
-    // Empty when every dialog came as expected.
-    QString report() const
-    {
-        QStringList lines = m_errors;
-        for (qsizetype i = m_next; i < m_steps.size(); ++i) {
-            lines << QStringLiteral("never shown: ") + m_steps.at(i).what;
-        }
-        return lines.join(QLatin1Char('\n'));
-    }
-
-private:
-    // One timer per expected dialog: answering one may open the next inside the same call.
-    void watch()
-    {
-        auto *timer = new QTimer(this);
-        timer->setInterval(5);
-        connect(timer, &QTimer::timeout, this, [this, timer] {
-            QWidget *w = QApplication::activeModalWidget();
-            // Every dialog answered so far: the file dialog stays active for a moment after its
-            // "already exists" box was answered, and must not count as a new dialog.
-            if (!w || m_answered.contains(w)) {
-                return;
-            }
-            timer->stop();
-            timer->deleteLater();
-            m_answered << w;
-            watch();
-            if (m_next < m_steps.size() && m_steps.at(m_next).matches(w)) {
-                m_steps.at(m_next++).answer(w);
-                return;
-            }
-            auto *box = qobject_cast<QMessageBox *>(w);
-            m_errors << QStringLiteral("unexpected dialog \"%1\" %2")
-                            .arg(w->windowTitle(), box ? box->text() : QString());
-            if (auto *dialog = qobject_cast<QDialog *>(w)) {
-                dialog->reject();
-            } else {
-                w->close();
-            }
-        });
-        timer->start();
-    }
-
-    QList<Step> m_steps;
-    qsizetype m_next = 0;
-    QStringList m_errors;
-    QList<QPointer<QWidget>> m_answered;
-};
-
-// Runs action while the steps answer its dialogs; empty when every dialog came as expected.
+// Runs action while the steps answer its modal dialogs in order. Returns what went wrong, empty
+// when every dialog came as expected; any other dialog is closed, so a wrong turn fails instead of
+// hanging.
 inline QString runWithDialogs(const std::function<void()> &action, QList<Step> steps = {})
 {
-    const ModalScript script(std::move(steps));
+    QStringList errors;
+    // A file dialog stays active for a moment after its nested "already exists" box was answered.
+    QList<QPointer<QWidget>> seen;
+    qsizetype next = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || seen.contains(w)) {
+            return;
+        }
+        seen << w;
+        auto *box = qobject_cast<QMessageBox *>(w);
+        const QString shown = box ? box->text() : w->windowTitle();
+        if (next < steps.size() && steps.at(next).kind->cast(w)
+            && shown.contains(steps.at(next).what)) {
+            // Answered from its own timer, so the poll sees a dialog the answer opens.
+            QTimer::singleShot(0, w, [w, answer = steps.at(next++).answer] { answer(w); });
+            return;
+        }
+        errors << QStringLiteral("unexpected dialog: ") + shown;
+        QTimer::singleShot(0, w, [w] { w->close(); });
+    });
+    poll.start(5);
     action();
-    return script.report();
+    for (; next < steps.size(); ++next) {
+        errors << QStringLiteral("never shown: ") + steps.at(next).what;
+    }
+    return errors.join(QLatin1Char('\n'));
 }
 
 inline QString runWithDialogs(QObject *object, const char *slot, QList<Step> steps = {})
@@ -111,139 +79,83 @@ inline QString runWithDialogs(QObject *object, const char *slot, QList<Step> ste
     return found ? report : QStringLiteral("no slot ") + QLatin1String(slot);
 }
 
-// A message box with this text and title, answered with the button.
-inline Step messageBox(const QString &text, QMessageBox::StandardButton button = QMessageBox::Ok,
-    const QString &title = QStringLiteral("mirvale"))
+inline Step messageBox(const QString &text, QMessageBox::StandardButton button = QMessageBox::Ok)
 {
-    return { QStringLiteral("message \"%1\"").arg(text),
-        [=](QWidget *w) {
-            auto *box = qobject_cast<QMessageBox *>(w);
-            return box && box->text() == text && box->windowTitle() == title;
-        },
-        [button](QWidget *w) {
-            static_cast<QMessageBox *>(w)->button(button)->click();
-        } };
+    return { &QMessageBox::staticMetaObject, text, [button](QWidget *w) {
+                static_cast<QMessageBox *>(w)->button(button)->click();
+            } };
 }
 
 // The question a file dialog asks before it replaces a file, answered Yes.
 inline Step confirmReplace()
 {
-    return { QStringLiteral("question whether to replace the file"),
-        [](QWidget *w) {
-            auto *box = qobject_cast<QMessageBox *>(w);
-            return box && box->text().contains(QLatin1String("already exists"));
-        },
-        [](QWidget *w) {
-            static_cast<QMessageBox *>(w)->button(QMessageBox::Yes)->click();
-        } };
+    return messageBox(QStringLiteral("already exists"), QMessageBox::Yes);
 }
 
-// A file dialog: the names are typed into it (several as "a" "b"), relative to folder; no names
-// cancels it. What the dialog proposed goes to proposed when asked for.
-inline Step fileDialog(const QString &title, const QString &folder, const QStringList &names,
-    QString *proposed = nullptr)
+// The names typed into the file dialog (several as "a" "b"), relative to folder; none cancels.
+inline Step fileDialog(const QString &title, const QString &folder, const QStringList &names)
 {
-    return { QStringLiteral("file dialog \"%1\"").arg(title),
-        [title](QWidget *w) { return qobject_cast<QFileDialog *>(w) && w->windowTitle() == title; },
-        [=](QWidget *w) {
-            auto *dialog = static_cast<QFileDialog *>(w);
-            auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            if (proposed) {
-                *proposed = nameEdit->text();
-            }
-            if (names.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            dialog->setDirectory(folder);
-            nameEdit->setText(names.size() == 1
-                    ? names.first()
-                    : QLatin1Char('"') + names.join(QStringLiteral("\" \"")) + QLatin1Char('"'));
-            static_cast<QDialog *>(dialog)->accept();
-        } };
+    return { &QFileDialog::staticMetaObject, title, [=](QWidget *w) {
+                auto *dialog = static_cast<QFileDialog *>(w);
+                auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                if (names.isEmpty()) {
+                    return dialog->reject();
+                }
+                dialog->setDirectory(folder);
+                nameEdit->setText(
+                    names.size() == 1 ? names.first() : '"' + names.join("\" \"") + '"');
+                static_cast<QDialog *>(dialog)->accept();
+            } };
 }
 
-// A dialog choosing a folder; an empty folder cancels it.
 inline Step folderDialog(const QString &title, const QString &folder)
 {
-    return { QStringLiteral("folder dialog \"%1\"").arg(title),
-        [title](QWidget *w) {
-            auto *dialog = qobject_cast<QFileDialog *>(w);
-            return dialog && w->windowTitle() == title
-                && dialog->fileMode() == QFileDialog::Directory;
-        },
-        [folder](QWidget *w) {
-            auto *dialog = static_cast<QFileDialog *>(w);
-            if (folder.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            dialog->setDirectory(folder);
-            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(folder);
-            static_cast<QDialog *>(dialog)->accept();
-        } };
+    return fileDialog(title, folder, folder.isEmpty() ? QStringList() : QStringList { folder });
 }
 
-// The number dialog, answered with value (0 cancels it). Its label and range go to offered
-// when asked for.
-inline Step numberDialog(const QString &title, int value, QString *offered = nullptr)
+// The number or text typed into the input dialog; 0 or a null text cancels.
+inline Step inputDialog(const QString &title, bool cancel, std::function<void(QInputDialog *)> type)
 {
-    return { QStringLiteral("number dialog \"%1\"").arg(title),
-        [title](
-            QWidget *w) { return qobject_cast<QInputDialog *>(w) && w->windowTitle() == title; },
-        [value, offered](QWidget *w) {
-            auto *dialog = static_cast<QInputDialog *>(w);
-            if (offered) {
-                *offered = QStringLiteral("%1 [%2..%3]")
-                               .arg(dialog->labelText())
-                               .arg(dialog->intMinimum())
-                               .arg(dialog->intMaximum());
-            }
-            if (value == 0) {
-                dialog->reject();
-                return;
-            }
-            dialog->setIntValue(value);
-            dialog->accept();
-        } };
+    return { &QInputDialog::staticMetaObject, title, [=](QWidget *w) {
+                auto *dialog = static_cast<QInputDialog *>(w);
+                if (cancel) {
+                    return dialog->reject();
+                }
+                type(dialog);
+                dialog->accept();
+            } };
 }
 
-// The text dialog, answered with text (a null text cancels it).
+inline Step numberDialog(const QString &title, int value)
+{
+    return inputDialog(title, value == 0, [value](QInputDialog *d) { d->setIntValue(value); });
+}
+
 inline Step textDialog(const QString &title, const QString &text)
 {
-    return { QStringLiteral("text dialog \"%1\"").arg(title),
-        [title](
-            QWidget *w) { return qobject_cast<QInputDialog *>(w) && w->windowTitle() == title; },
-        [text](QWidget *w) {
-            auto *dialog = static_cast<QInputDialog *>(w);
-            if (text.isNull()) {
-                dialog->reject();
-                return;
-            }
-            dialog->setTextValue(text);
-            dialog->accept();
-        } };
+    return inputDialog(title, text.isNull(), [text](QInputDialog *d) { d->setTextValue(text); });
 }
 
-// The button of the page whose text is text.
-inline QToolButton *button(QWidget *page, const QString &text)
+// Clicks the page's tool button with this text while the steps answer its dialogs.
+inline QString click(QWidget *page, const QString &text, QList<Step> steps = {})
 {
-    for (QToolButton *candidate : page->findChildren<QToolButton *>()) {
-        if (candidate->text() == text) {
-            return candidate;
+    for (QToolButton *tool : page->findChildren<QToolButton *>()) {
+        if (tool->text() == text) {
+            return runWithDialogs([tool] { tool->click(); }, std::move(steps));
         }
     }
-    return nullptr;
+    return QStringLiteral("no button ") + text;
 }
 
-// A page in a flat colour, told apart from others by its size.
-inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140, 200))
+inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140, 200),
+    QImage::Format format = QImage::Format_RGB32)
 {
-    QImage page(size, QImage::Format_RGB32);
+    QImage page(size, QImage::Format_ARGB32);
     page.fill(colour);
-    return page;
+    return page.convertToFormat(format);
 }
 
+// Pages told apart by their sizes.
 inline QList<QImage> plainPages(const QList<QSize> &sizes)
 {
     QList<QImage> pages;
@@ -262,10 +174,23 @@ inline QList<QSize> sizesOf(const QList<QImage> &pages)
     return sizes;
 }
 
-// A white page in the given pixel format.
-inline QImage whitePage(const QSize &size, QImage::Format format = QImage::Format_RGB32)
+// Pages told apart by their widths, all 25 pixels high.
+inline QList<QImage> pagesOfWidths(const QList<int> &widths)
 {
-    return plainPage(size, Qt::white).convertToFormat(format);
+    QList<QSize> sizes;
+    for (const int width : widths) {
+        sizes.append(QSize(width, 25));
+    }
+    return plainPages(sizes);
+}
+
+inline QList<int> widthsOf(const QList<QImage> &pages)
+{
+    QList<int> widths;
+    for (const QImage &page : pages) {
+        widths.append(page.width());
+    }
+    return widths;
 }
 
 // How many pixels of the area have the colour (alpha ignored).
@@ -280,25 +205,6 @@ inline int countPixels(const QImage &page, const QColor &colour, const QRect &ar
         }
     }
     return count;
-}
-
-// Pages told apart by their width, all 120 pixels high.
-inline QList<QImage> pagesOfWidths(const QList<int> &widths)
-{
-    QList<QImage> pages;
-    for (const int width : widths) {
-        pages.append(plainPage(QSize(width, 120)));
-    }
-    return pages;
-}
-
-inline QList<int> widthsOf(const QList<QImage> &pages)
-{
-    QList<int> widths;
-    for (const QImage &page : pages) {
-        widths.append(page.width());
-    }
-    return widths;
 }
 
 // A PDF on white paper with pages of the given sizes in points, each with a black bar and text.
@@ -320,12 +226,6 @@ inline bool writeTestPdf(const QString &path, const QList<QSizeF> &pointSizes)
     return painter.end();
 }
 
-// The pixel size of a page of the given points rendered at 200 dpi.
-inline QSize renderedSize(const QSizeF &points)
-{
-    return QSize(qRound(points.width() * 200.0 / 72.0), qRound(points.height() * 200.0 / 72.0));
-}
-
 // The page sizes, in points, of the PDF at path; empty when it does not open.
 inline QList<QSizeF> pdfPointSizes(const QString &path)
 {
@@ -339,7 +239,7 @@ inline QList<QSizeF> pdfPointSizes(const QString &path)
     return sizes;
 }
 
-// Files of this process cannot grow beyond the limit while it lives (the signal that would end
+// While it lives, files of this process cannot grow beyond the limit (the signal that would end
 // the process is ignored): a full disk, as far as a writer can tell.
 class FileSizeLimit
 {

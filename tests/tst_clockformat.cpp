@@ -1,107 +1,103 @@
+#include "tools/clock/alarms.h"
 #include "tools/clock/clockformat.h"
 
-#include <QDate>
 #include <QDateTime>
 #include <QTest>
-#include <QTime>
 #include <QTimeZone>
+
+namespace {
+
+const QDate today(2024, 6, 10);
+
+Alarm alarm(const QTime &time, bool enabled = true, bool firedToday = false)
+{
+    return Alarm { time, QString(), enabled, firedToday };
+}
+
+QDateTime at(int hour, int minute, int second, const QDate &date = today)
+{
+    return QDateTime(date, QTime(hour, minute, second));
+}
+
+} // namespace
 
 class tst_ClockFormat : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void formatsTexts_data();
     void formatsTexts();
-    void parsesCountdownMinutes_data();
-    void parsesCountdownMinutes();
-    void countdownEndsOneTickAfterZero();
-    void zoneTimeFollowsDaylightSaving_data();
-    void zoneTimeFollowsDaylightSaving();
-    void looksUpZonesById();
+    void parsesAndStepsCountdown();
+    void zonesAndDaylightSaving();
+    void alarmsRingOncePerDayInListOrder();
 };
-
-void tst_ClockFormat::formatsTexts_data()
-{
-    QTest::addColumn<QString>("actual");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("clock pads to HH:mm:ss") << clockText(QTime(7, 5, 9)) << "07:05:09";
-    QTest::addRow("clock is 24-hour") << clockText(QTime(13, 45, 30, 999)) << "13:45:30";
-    QTest::addRow("date in English") << dateText(QDate(2024, 3, 5)) << "Tuesday, March 5";
-    QTest::addRow("stopwatch at zero") << stopwatchText(0) << "00:00.0";
-    QTest::addRow("stopwatch truncates tenths") << stopwatchText(3299) << "00:03.2";
-    QTest::addRow("stopwatch minutes wrap at the hour") << stopwatchText(3723400) << "02:03.4";
-    QTest::addRow("countdown") << countdownText(299) << "04:59";
-    QTest::addRow("countdown minutes past two digits") << countdownText(119 * 60 + 59) << "119:59";
-}
 
 void tst_ClockFormat::formatsTexts()
 {
-    QFETCH(QString, actual);
-    QFETCH(QString, expected);
-    QCOMPARE(actual, expected);
+    QCOMPARE(clockText(QTime(7, 5, 9)), "07:05:09");
+    QCOMPARE(clockText(QTime(13, 45, 30, 999)), "13:45:30");
+    QCOMPARE(dateText(QDate(2024, 3, 5)), "Tuesday, March 5");
+    QCOMPARE(stopwatchText(0), "00:00.0");
+    QCOMPARE(stopwatchText(3299), "00:03.2"); // tenths truncated
+    QCOMPARE(stopwatchText(3723400), "02:03.4"); // hours not shown
+    QCOMPARE(countdownText(299), "04:59");
+    QCOMPARE(countdownText(119 * 60 + 59), "119:59");
 }
 
-void tst_ClockFormat::parsesCountdownMinutes_data()
+void tst_ClockFormat::parsesAndStepsCountdown()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("seconds"); // 0: refused
-    QTest::addRow("five") << "5" << 300;
-    QTest::addRow("largest that fits") << "35791394" << 2147483640;
-    QTest::addRow("empty") << "" << 0;
-    QTest::addRow("zero") << "0" << 0;
-    QTest::addRow("negative") << "-3" << 0;
-    QTest::addRow("not a whole number") << "5min" << 0;
-    QTest::addRow("seconds overflow 32 bits") << "35791395" << 0;
-    QTest::addRow("seconds overflow 64 bits") << "9223372036854775807" << 0;
-    QTest::addRow("minutes overflow 64 bits") << "99999999999999999999" << 0;
-}
-
-void tst_ClockFormat::parsesCountdownMinutes()
-{
-    QFETCH(QString, text);
-    QFETCH(int, seconds);
-    QCOMPARE(countdownSecondsFromMinutes(text).value_or(0), seconds);
-}
-
-void tst_ClockFormat::countdownEndsOneTickAfterZero()
-{
-    QCOMPARE(countdownAfterTick(60), 59);
+    QCOMPARE(countdownSecondsFromMinutes("5"), 300);
+    QCOMPARE(countdownSecondsFromMinutes("35791394"), 2147483640); // the most 32 bits hold
+    for (const char *refused :
+        { "", "0", "-3", "5min", "35791395", "9223372036854775807", "99999999999999999999" }) {
+        QVERIFY2(!countdownSecondsFromMinutes(refused), refused);
+    }
     QCOMPARE(countdownAfterTick(1), 0);
-    QCOMPARE(countdownAfterTick(0), std::nullopt);
-    QCOMPARE(countdownAfterTick(-5), std::nullopt);
+    QCOMPARE(countdownAfterTick(0), std::nullopt); // ends on the tick after 00:00
 }
 
-void tst_ClockFormat::zoneTimeFollowsDaylightSaving_data()
+void tst_ClockFormat::zonesAndDaylightSaving()
 {
-    QTest::addColumn<QByteArray>("zoneId");
-    QTest::addRow("northern summer") << QByteArray("America/New_York");
-    QTest::addRow("southern summer") << QByteArray("Australia/Sydney");
-}
-
-void tst_ClockFormat::zoneTimeFollowsDaylightSaving()
-{
-    QFETCH(QByteArray, zoneId);
-    const QTimeZone zone(zoneId);
-    const QDateTime january(QDate(2024, 1, 15), QTime(12, 34, 56), Qt::UTC);
-    const QDateTime july(QDate(2024, 7, 15), QTime(12, 34, 56), Qt::UTC);
-    QVERIFY(zone.isDaylightTime(january) != zone.isDaylightTime(july));
-    for (const QDateTime &utc : { january, july }) {
-        const QDateTime wall = utc.addSecs(zone.offsetFromUtc(utc));
-        QCOMPARE(zoneTimeText(utc, zone), wall.time().toString(QStringLiteral("HH:mm:ss")));
-    }
-}
-
-void tst_ClockFormat::looksUpZonesById()
-{
-    QCOMPARE(zoneForId(QStringLiteral("Nowhere/Atlantis")), std::nullopt);
-    // An empty id must not fall back to the system zone.
-    QCOMPARE(zoneForId(QString()), std::nullopt);
+    QCOMPARE(zoneForId("Nowhere/Atlantis"), std::nullopt);
+    QCOMPARE(zoneForId(QString()), std::nullopt); // not the system's zone
     for (const ZoneChoice &choice : commonZones) {
-        const std::optional<QTimeZone> zone = zoneForId(QString::fromLatin1(choice.ianaId));
-        QVERIFY2(zone, choice.ianaId);
-        QCOMPARE(zone->id(), QByteArray(choice.ianaId));
+        QCOMPARE(zoneForId(choice.ianaId).value_or(QTimeZone()).id(), choice.ianaId);
     }
+    const QDateTime january(QDate(2024, 1, 15), QTime(12, 34, 56), Qt::UTC);
+    for (const QByteArray id : { "America/New_York", "Australia/Sydney" }) {
+        const QTimeZone zone(id);
+        QVERIFY(zone.isDaylightTime(january) != zone.isDaylightTime(january.addMonths(6)));
+        for (const QDateTime &utc : { january, january.addMonths(6) }) {
+            const QDateTime wall = utc.addSecs(zone.offsetFromUtc(utc));
+            QCOMPARE(zoneTimeText(utc, zone), wall.time().toString("HH:mm:ss"));
+        }
+    }
+}
+
+// Alarms ring in their own minute, once a day, in list order, even when ticks skip second 0.
+void tst_ClockFormat::alarmsRingOncePerDayInListOrder()
+{
+    // The very first check rings only at second 0; the alarm's own seconds do not count.
+    QVERIFY(isAlarmDue(alarm(QTime(7, 0, 45)), {}, at(7, 0, 0)));
+    QVERIFY(!isAlarmDue(alarm(QTime(7, 0)), {}, at(7, 0, 1)));
+    // A check every second over two days, each second 0 skipped, run the way the page runs them.
+    QList<Alarm> alarms { alarm(QTime(0, 0)), alarm(QTime(23, 59)), alarm(QTime(0, 0), false),
+        alarm(QTime(0, 0)) };
+    QDate remembered;
+    QDateTime previous;
+    QStringList rings;
+    for (QDateTime now = at(23, 58, 0); now < at(0, 1, 0, today.addDays(2));
+         now = now.addSecs(now.time().second() == 59 ? 2 : 1)) {
+        resetAlarmsOnNewDate(alarms, remembered, now.date());
+        for (const int index : dueAlarms(alarms, previous, now)) {
+            alarms[index].firedToday = true;
+            rings << now.toString("d HH:mm #") + QString::number(index);
+        }
+        previous = now;
+    }
+    QCOMPARE(rings,
+        (QStringList { "10 23:59 #1", "11 00:00 #0", "11 00:00 #3", "11 23:59 #1", "12 00:00 #0",
+            "12 00:00 #3" }));
 }
 
 QTEST_GUILESS_MAIN(tst_ClockFormat)

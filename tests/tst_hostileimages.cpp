@@ -1,39 +1,24 @@
 // Image files built to break the readers: cut short, empty, lying about their size, named for
-// another format, at awkward paths. The PDF page's reader and the image resizer's reader either
-// give a usable image or nothing; none may crash, hang, or change the file they read. The
-// resizer page says "Could not load that image." and keeps what it had.
+// another format, at awkward paths. The PDF page's reader and the image resizer's reader give a
+// usable image or nothing (the resizer then says why, and its page "Could not load that image.");
+// none may crash, hang, or change the file read.
 
 #include "tools/image/imagefiles.h"
-#include "tools/image/imageresizerpage.h"
 #include "tools/image/resizemath.h"
 #include "tools/pdf/pageio.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtEndian>
 #include <QtTest>
 
-#include <functional>
+#include <climits>
 
 namespace {
-
-const bool s_qtDialogs = [] {
-    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    return true;
-}();
 
 // A picture with some detail, so that every format has real data to cut into.
 QImage picture(const QSize &size)
@@ -47,7 +32,6 @@ QImage picture(const QSize &size)
         painter.drawEllipse(QPointF(size.width() * (i + 1) / 13.0, size.height() / 2.0),
             size.width() / 6.0, size.height() / 3.0);
     }
-    painter.end();
     return image;
 }
 
@@ -60,126 +44,56 @@ QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
-// Qt reads GIF but does not write it: a width x height picture in four colours, every pixel
-// coded on its own after a clear code, so the code size never grows.
-QByteArray gif(quint16 width, quint16 height, quint16 screenWidth = 0, quint16 screenHeight = 0)
+// Qt reads GIF but does not write it: one pixel, in a frame and on a screen of the given sizes.
+QByteArray gif(quint16 width, quint16 height, quint16 screenWidth, quint16 screenHeight)
 {
-    QByteArray bytes("GIF89a");
-    const auto u16 = [&bytes](quint16 v) {
-        bytes.append(char(v & 0xff)).append(char(v >> 8));
-    };
-    u16(screenWidth ? screenWidth : width);
-    u16(screenHeight ? screenHeight : height);
-    bytes.append(char(0x81)).append('\0').append('\0'); // four-colour global table
-    bytes.append(QByteArray::fromHex("000000ff000000ff000000ff"));
-    bytes.append(char(0x2c));
-    u16(0);
-    u16(0);
-    u16(width);
-    u16(height);
-    bytes.append('\0').append(char(2)); // no local table; codes start at two bits
-    QByteArray codes;
-    quint32 bits = 0;
-    int count = 0;
-    const auto put = [&](int code) {
-        bits |= quint32(code) << count;
-        count += 3;
-        while (count >= 8) {
-            codes.append(char(bits & 0xff));
-            bits >>= 8;
-            count -= 8;
-        }
-    };
-    for (qint64 i = 0; i < qint64(width) * height && i < 4096; ++i) {
-        put(4);
-        put(int(i % 4));
-    }
-    put(5);
-    if (count > 0) {
-        codes.append(char(bits & 0xff));
-    }
-    for (qsizetype at = 0; at < codes.size(); at += 255) {
-        const QByteArray block = codes.mid(at, 255);
-        bytes.append(char(block.size())).append(block);
-    }
-    bytes.append('\0').append(char(0x3b));
+    QByteArray bytes = QByteArray::fromHex("47494638396101000100800000000000ffffff21f9040100000000"
+                                           "2c000000000100010000"
+                                           "02024401003b");
+    qToLittleEndian(screenWidth, bytes.data() + 6);
+    qToLittleEndian(screenHeight, bytes.data() + 8);
+    qToLittleEndian(width, bytes.data() + 32);
+    qToLittleEndian(height, bytes.data() + 34);
     return bytes;
 }
 
-quint32 crc32(const QByteArray &data)
+// A picture in format whose header claims width x height (for WebP, the header alone).
+QByteArray claiming(const char *format, qint32 width, qint32 height)
 {
-    quint32 crc = 0xffffffffu;
-    for (const char c : data) {
-        crc ^= quint8(c);
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    QByteArray bytes = encoded(picture({ 40, 30 }), format);
+    if (qstrcmp(format, "png") == 0) {
+        // Signature (8), chunk length (4), "IHDR" (4), width, height; the checksum mended.
+        qToBigEndian(width, bytes.data() + 16);
+        qToBigEndian(height, bytes.data() + 20);
+        quint32 crc = 0xffffffffu;
+        for (const char c : bytes.mid(12, 17)) {
+            crc ^= quint8(c);
+            for (int k = 0; k < 8; ++k) {
+                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+            }
         }
+        qToBigEndian(~crc, bytes.data() + 29);
+    } else if (qstrcmp(format, "jpeg") == 0) {
+        const qsizetype frame = bytes.indexOf("\xff\xc0");
+        qToBigEndian(quint16(height), bytes.data() + frame + 5);
+        qToBigEndian(quint16(width), bytes.data() + frame + 7);
+    } else if (qstrcmp(format, "bmp") == 0) {
+        qToLittleEndian(width, bytes.data() + 18); // negative height: rows from the top
+        qToLittleEndian(height, bytes.data() + 22);
+    } else { // an extended WebP header, 24 bits a side, stored less one
+        bytes = QByteArray("RIFF\x16\0\0\0WEBPVP8X\x0a\0\0\0", 20) + QByteArray(11, '\0');
+        qToLittleEndian(width - 1, bytes.data() + 24);
+        qToLittleEndian(height - 1, bytes.data() + 27);
+        bytes.chop(1);
     }
-    return ~crc;
-}
-
-// The PNG with its header claiming width x height, its checksum mended so that only the size lies.
-QByteArray pngClaiming(quint32 width, quint32 height)
-{
-    QByteArray png = encoded(picture({ 40, 30 }), "png");
-    // Signature (8), chunk length (4), "IHDR" (4), then width and height.
-    qToBigEndian(width, png.data() + 16);
-    qToBigEndian(height, png.data() + 20);
-    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
-    return png;
-}
-
-// The JPEG with its frame header claiming width x height.
-QByteArray jpegClaiming(quint16 width, quint16 height)
-{
-    QByteArray jpeg = encoded(picture({ 40, 30 }), "jpeg");
-    const qsizetype frame = jpeg.indexOf(QByteArray::fromHex("ffc0"));
-    if (frame < 0) {
-        return {};
-    }
-    qToBigEndian(height, jpeg.data() + frame + 5);
-    qToBigEndian(width, jpeg.data() + frame + 7);
-    return jpeg;
-}
-
-// The BMP with its header claiming width x height (negative height: rows from the top).
-QByteArray bmpClaiming(qint32 width, qint32 height)
-{
-    QByteArray bmp = encoded(picture({ 40, 30 }), "bmp");
-    qToLittleEndian(width, bmp.data() + 18);
-    qToLittleEndian(height, bmp.data() + 22);
-    return bmp;
-}
-
-// An extended WebP header for a canvas of width x height and nothing else.
-QByteArray webpClaiming(quint32 width, quint32 height)
-{
-    QByteArray chunk("VP8X");
-    QByteArray body(11, '\0');
-    qToLittleEndian(width - 1, body.data() + 4); // 24 bits each, stored less one
-    qToLittleEndian(height - 1, body.data() + 7);
-    body.truncate(10);
-    chunk += QByteArray::fromHex("0a000000") + body;
-    QByteArray riff("RIFF");
-    riff += QByteArray(4, '\0') + "WEBP" + chunk;
-    qToLittleEndian(quint32(riff.size() - 8), riff.data() + 4);
-    return riff;
+    return bytes;
 }
 
 QByteArray randomBytes(quint32 seed, int size)
 {
-    QRandomGenerator random(seed);
     QByteArray bytes(size, Qt::Uninitialized);
-    for (char &c : bytes) {
-        c = char(random.bounded(256));
-    }
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
     return bytes;
-}
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -188,10 +102,23 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Reading must end within this time whatever the file holds.
-constexpr qint64 kReadDeadlineMs = 10000;
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// What both readers must give.
+enum class Expect {
+    Nothing,
+    Exact, // an image of the size given
+    Partial, // nothing, or an image of the size given (a decoder may show what arrived)
+    Bounded, // nothing, or an image within the resizer's pixel budget
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(Expect)
 
 class tst_HostileImages : public QObject
 {
@@ -199,16 +126,9 @@ class tst_HostileImages : public QObject
 
 private slots:
     void init();
-
     void readersGiveAnImageOrNothing_data();
     void readersGiveAnImageOrNothing();
-    void cutAtEveryTenthGivesAnImageOrNothing_data();
-    void cutAtEveryTenthGivesAnImageOrNothing();
-    void readsAwkwardPaths_data();
-    void readsAwkwardPaths();
     void refusesWhatIsNoFile();
-    void resizerKeepsItsImageWhenFileIsHostile_data();
-    void resizerKeepsItsImageWhenFileIsHostile();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -226,261 +146,91 @@ void tst_HostileImages::readersGiveAnImageOrNothing_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QSize>("size"); // the image both readers give; empty: nothing
-    QTest::addColumn<bool>("maybe"); // a damaged file a decoder may still show in part
+    QTest::addColumn<Expect>("expect");
+    QTest::addColumn<QSize>("size");
 
     const QImage source = picture({ 40, 30 });
-    const QSize none;
-    const auto row = [&](const char *tag, const char *name, const QByteArray &bytes, QSize size,
-                         bool maybe = false) {
-        QTest::addRow("%s", tag) << QString::fromUtf8(name) << bytes << size << maybe;
+    const auto row = [](const char *tag, const char *name, const QByteArray &bytes,
+                         Expect expect = Expect::Nothing, QSize size = {}) {
+        QTest::addRow("%s", tag) << QString::fromUtf8(name) << bytes << expect << size;
     };
-
-    row("zero-length png", "empty.png", {}, none);
-    row("zero-length jpg", "empty.jpg", {}, none);
-    row("zero-length gif", "empty.gif", {}, none);
-    row("random bytes as bmp", "noise.bmp", randomBytes(11, 3000), none);
-    row("random bytes as webp", "noise.webp", randomBytes(12, 3000), none);
-    row("text as png", "notes.png", "just some words\n", none);
-    row("pdf as png", "doc.png", "%PDF-1.4\n1 0 obj << >> endobj\n%%EOF\n", none);
-
-    row("png claiming 100000 x 100000", "huge.png", pngClaiming(100000, 100000), none);
-    row("png claiming 2^31 - 1 a side", "huge2.png", pngClaiming(0x7fffffff, 0x7fffffff), none);
-    row("png claiming 1 x 4 billion", "thin.png", pngClaiming(1, 0xffffffffu), none);
-    row("png claiming 0 x 0", "zero.png", pngClaiming(0, 0), none);
-    row("jpeg claiming 65500 x 65500", "huge.jpg", jpegClaiming(65500, 65500), none);
-    row("jpeg claiming 0 x 0", "zero.jpg", jpegClaiming(0, 0), none);
-    row("bmp claiming 50000 x 50000", "huge.bmp", bmpClaiming(50000, 50000), none);
-    row("bmp claiming -2^31 rows", "rows.bmp", bmpClaiming(40, std::numeric_limits<qint32>::min()),
-        none);
-    row("bmp claiming negative width", "neg.bmp", bmpClaiming(-40, 30), none);
-    row("gif claiming 65535 x 65535", "huge.gif", gif(65535, 65535), none, true);
-    row("gif frame beyond its screen", "frame.gif", gif(4, 4, 1, 1), none, true);
-    row("webp claiming 16384 x 16384", "huge.webp", webpClaiming(16384, 16384), none);
-
-    row("png named jpg", "photo.jpg", encoded(source, "png"), { 40, 30 });
-    row("jpeg named png", "scan.png", encoded(source, "jpeg"), { 40, 30 });
-    row("bmp named webp", "pic.webp", encoded(source, "bmp"), { 40, 30 });
-    row("gif named bmp", "anim.bmp", gif(4, 3), { 4, 3 });
-    row("webp named gif", "still.gif", encoded(source, "webp"), { 40, 30 });
-    row("png without suffix", "picture", encoded(source, "png"), { 40, 30 });
-    row("png named pdf", "page.pdf", encoded(source, "png"), { 40, 30 });
+    row("zero-length", "empty.jpg", {});
+    row("random bytes", "noise.webp", randomBytes(12, 3000));
+    row("text", "notes.png", "just some words\n");
+    row("png claiming 100000 x 100000", "huge.png", claiming("png", 100000, 100000));
+    row("png claiming 1 x 4 billion", "thin.png", claiming("png", 1, -1));
+    row("png claiming 0 x 0", "zero.png", claiming("png", 0, 0));
+    row("jpeg claiming 65500 x 65500", "huge.jpg", claiming("jpeg", 65500, 65500));
+    row("bmp claiming 50000 x 50000", "huge.bmp", claiming("bmp", 50000, 50000));
+    row("bmp claiming -2^31 rows", "rows.bmp", claiming("bmp", 40, INT_MIN));
+    row("gif claiming 65535 x 65535", "huge.gif", gif(65535, 65535, 65535, 65535), Expect::Bounded);
+    row("gif frame beyond its screen", "frame.gif", gif(4, 4, 1, 1), Expect::Bounded);
+    row("webp claiming 16384 x 16384", "huge.webp", claiming("webp", 16384, 16384));
+    row("png named jpg, quotes", "the \"best\"  one's.jpg", encoded(source, "png"), Expect::Exact,
+        { 40, 30 });
+    row("jpeg named png, non-ASCII", "Ölgemälde – 写真 ✓.png", encoded(source, "jpeg"),
+        Expect::Exact, { 40, 30 });
+    row("gif named bmp, shell characters", "-rf $(x) `y` & z | *.bmp", gif(1, 1, 1, 1),
+        Expect::Exact, { 1, 1 });
+    row("webp without suffix", "picture", encoded(source, "webp"), Expect::Exact, { 40, 30 });
+    for (const char *format : { "png", "jpeg", "bmp", "webp" }) {
+        const QByteArray whole = encoded(picture({ 120, 80 }), format);
+        for (int tenth = 1; tenth < 10; ++tenth) {
+            QTest::addRow("%s cut at %d/10", format, tenth)
+                << QStringLiteral("cut.") + QLatin1String(format)
+                << whole.left(whole.size() * tenth / 10) << Expect::Partial << QSize(120, 80);
+        }
+    }
 }
 
 void tst_HostileImages::readersGiveAnImageOrNothing()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
+    QFETCH(Expect, expect);
     QFETCH(QSize, size);
-    QFETCH(bool, maybe);
 
-    const QString file = path(name);
-    QVERIFY(writeFile(file, bytes));
-
+    const QDir folder(path(QStringLiteral("a folder – ü \"x\"")));
+    const QString file = folder.filePath(name);
+    QVERIFY(folder.mkpath(folder.path()) && writeFile(file, bytes));
     QElapsedTimer timer;
     timer.start();
     const QImage page = readPageImage(file);
     const ImageFiles::LoadResult loaded = ImageFiles::load(file);
-    QVERIFY2(timer.elapsed() < kReadDeadlineMs, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
 
-    if (maybe) {
-        // Nothing, or an image that can be held and painted.
-        for (const QImage &image : { page, loaded.image }) {
-            if (!image.isNull()) {
-                QVERIFY(ResizeMath::fitsPixelBudget(image.size()));
-            }
+    for (const QImage &image : { page, loaded.image }) {
+        switch (expect) {
+        case Expect::Nothing:
+            QVERIFY(image.isNull());
+            break;
+        case Expect::Exact:
+            QCOMPARE(image.size(), size);
+            break;
+        case Expect::Partial:
+            QVERIFY(image.isNull() || image.size() == size);
+            break;
+        case Expect::Bounded:
+            QVERIFY(image.isNull() || ResizeMath::fitsPixelBudget(image.size()));
+            break;
         }
-    } else if (size.isValid()) {
-        QCOMPARE(page.size(), size);
-        QCOMPARE(loaded.image.size(), size);
-    } else {
-        QVERIFY(page.isNull());
-        QVERIFY(loaded.image.isNull());
     }
-    if (loaded.image.isNull()) {
-        QVERIFY(!loaded.error.isEmpty());
-    }
-    if (!page.isNull()) {
-        // The PDF page paints on it.
-        QVERIFY(page.format() == QImage::Format_RGB32 || page.format() == QImage::Format_ARGB32
-            || page.format() == QImage::Format_ARGB32_Premultiplied);
-    }
+    QVERIFY(!loaded.image.isNull() || !loaded.error.isEmpty());
+    // The PDF page paints on what it gets.
+    QVERIFY(page.isNull() || page.format() == QImage::Format_RGB32
+        || page.format() == QImage::Format_ARGB32
+        || page.format() == QImage::Format_ARGB32_Premultiplied);
     QCOMPARE(contentsOf(file), bytes);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-        QStringList { name });
-}
-
-void tst_HostileImages::cutAtEveryTenthGivesAnImageOrNothing_data()
-{
-    QTest::addColumn<QByteArray>("format");
-
-    QTest::addRow("png") << QByteArray("png");
-    QTest::addRow("jpeg") << QByteArray("jpeg");
-    QTest::addRow("bmp") << QByteArray("bmp");
-    QTest::addRow("webp") << QByteArray("webp");
-    QTest::addRow("gif") << QByteArray("gif");
-}
-
-void tst_HostileImages::cutAtEveryTenthGivesAnImageOrNothing()
-{
-    QFETCH(QByteArray, format);
-
-    const QSize size(120, 80);
-    const QByteArray whole = format == "gif" ? gif(quint16(size.width()), quint16(size.height()))
-                                             : encoded(picture(size), format);
-    QVERIFY(!whole.isEmpty());
-    const QString file = path(QStringLiteral("cut.") + QString::fromLatin1(format));
-    for (int tenth = 1; tenth < 10; ++tenth) {
-        const QByteArray cut = whole.left(whole.size() * tenth / 10);
-        QVERIFY(writeFile(file, cut));
-        const QImage page = readPageImage(file);
-        const ImageFiles::LoadResult loaded = ImageFiles::load(file);
-        // A decoder may show what arrived and fill the rest, never more than the picture.
-        for (const QImage &image : { page, loaded.image }) {
-            QVERIFY2(image.isNull() || image.size() == size,
-                qPrintable(QStringLiteral("%1/10").arg(tenth)));
-        }
-    }
-}
-
-void tst_HostileImages::readsAwkwardPaths_data()
-{
-    QTest::addColumn<QString>("name");
-
-    QTest::addRow("spaces") << QStringLiteral("my holiday   photo .png");
-    QTest::addRow("non-ASCII") << QStringLiteral("Ölgemälde – 写真 ✓.png");
-    QTest::addRow("quotes") << QStringLiteral("the \"best\" one's.png");
-    QTest::addRow("shell characters") << QStringLiteral("$(x) `y` & z | *.png");
-    QTest::addRow("leading dash") << QStringLiteral("-rf.png");
-    QTest::addRow("dots only before the suffix") << QStringLiteral("....png");
-}
-
-void tst_HostileImages::readsAwkwardPaths()
-{
-    QFETCH(QString, name);
-
-    const QString folder = path(QStringLiteral("a folder – ü \"x\""));
-    QVERIFY(QDir().mkpath(folder));
-    const QString file = QDir(folder).filePath(name);
-    QVERIFY(writeFile(file, encoded(picture({ 40, 30 }), "png")));
-    QCOMPARE(readPageImage(file).size(), QSize(40, 30));
-    QCOMPARE(ImageFiles::load(file).image.size(), QSize(40, 30));
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { name });
 }
 
 void tst_HostileImages::refusesWhatIsNoFile()
 {
-    for (const QString &where : { m_dir->path(), path(QStringLiteral("missing.png")), QString(),
-             path(QStringLiteral("missing/folder/x.png")) }) {
-        QVERIFY2(readPageImage(where).isNull(), qPrintable(where));
+    for (const QString &where :
+        { m_dir->path(), path(QStringLiteral("missing/x.png")), QString() }) {
         const ImageFiles::LoadResult loaded = ImageFiles::load(where);
-        QVERIFY2(loaded.image.isNull(), qPrintable(where));
-        QVERIFY(!loaded.error.isEmpty());
+        QVERIFY(readPageImage(where).isNull() && loaded.image.isNull() && !loaded.error.isEmpty());
     }
-}
-
-void tst_HostileImages::resizerKeepsItsImageWhenFileIsHostile_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("loads");
-
-    const QByteArray png = encoded(picture({ 64, 48 }), "png");
-    QTest::addRow("gigantic png") << "huge.png" << pngClaiming(100000, 100000) << false;
-    QTest::addRow("gigantic bmp") << "huge.bmp" << bmpClaiming(50000, 50000) << false;
-    QTest::addRow("gigantic webp") << "huge.webp" << webpClaiming(16384, 16384) << false;
-    QTest::addRow("signature only") << "cut.png" << png.left(8) << false;
-    QTest::addRow("random bytes") << "noise.jpg" << randomBytes(5, 5000) << false;
-    QTest::addRow("spaces and non-ASCII") << "mein Bild – 写真.png" << png << true;
-    QTest::addRow("jpeg named png")
-        << "really jpeg.png" << encoded(picture({ 64, 48 }), "jpeg") << true;
-}
-
-void tst_HostileImages::resizerKeepsItsImageWhenFileIsHostile()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(bool, loads);
-
-    ImageResizerPage page;
-    QLineEdit *width = nullptr;
-    QLineEdit *height = nullptr;
-    for (auto *edit : page.findChildren<QLineEdit *>()) {
-        if (edit->placeholderText() == QLatin1String("Width")) {
-            width = edit;
-        } else if (edit->placeholderText() == QLatin1String("Height")) {
-            height = edit;
-        }
-    }
-    auto *preview = page.findChild<QLabel *>(QStringLiteral("QRPreview"));
-    QVERIFY(width && height && preview);
-
-    // An image already loaded, as the user had it.
-    const QString first = path(QStringLiteral("first.png"));
-    QVERIFY(writeFile(first, encoded(picture({ 300, 200 }), "png")));
-    const QString file = path(name);
-    QVERIFY(writeFile(file, bytes));
-
-    // Answers the dialogs of one Browse click: the file dialog with name, then, if expected,
-    // the warning. Every dialog is recorded; one not expected is closed and fails the test.
-    QStringList shown;
-    const auto browse = [&](const QString &chosen, bool expectWarning) {
-        shown.clear();
-        QTimer timer;
-        timer.setInterval(5);
-        QList<QPointer<QWidget>> answered; // a file dialog outlives its nested box
-        connect(&timer, &QTimer::timeout, &page, [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal || answered.contains(modal)) {
-                return;
-            }
-            answered << modal;
-            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-                shown << QStringLiteral("file dialog ") + dialog->windowTitle();
-                dialog->setDirectory(m_dir->path());
-                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(chosen);
-                static_cast<QDialog *>(dialog)->accept();
-            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-                shown << box->windowTitle() + QStringLiteral(": ") + box->text();
-                if (QAbstractButton *ok = box->button(QMessageBox::Ok)) {
-                    ok->click();
-                } else {
-                    box->close();
-                }
-            } else {
-                shown << QStringLiteral("unexpected ") + modal->windowTitle();
-                modal->close();
-            }
-        });
-        timer.start();
-        QVERIFY(QMetaObject::invokeMethod(&page, "browseForImage"));
-        timer.stop();
-        QCOMPARE(answered.size(), expectWarning ? 2 : 1);
-    };
-
-    browse(QStringLiteral("first.png"), false);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    QCOMPARE(shown, QStringList { QStringLiteral("file dialog Choose an image") });
-    QCOMPARE(width->text(), QStringLiteral("300"));
-    const QImage before = preview->pixmap().toImage();
-
-    browse(name, !loads);
-    if (QTest::currentTestFailed()) {
-        return;
-    }
-    if (loads) {
-        QCOMPARE(width->text(), QStringLiteral("64"));
-        QCOMPARE(height->text(), QStringLiteral("48"));
-    } else {
-        QCOMPARE(shown,
-            QStringList({ QStringLiteral("file dialog Choose an image"),
-                QStringLiteral("mirvale: Could not load that image.") }));
-        QCOMPARE(width->text(), QStringLiteral("300"));
-        QCOMPARE(height->text(), QStringLiteral("200"));
-        QCOMPARE(preview->pixmap().toImage(), before);
-    }
-    QCOMPARE(contentsOf(file), bytes);
 }
 
 QTEST_MAIN(tst_HostileImages)

@@ -2,37 +2,23 @@
 #include "common/thememanager.h"
 #include "maindashboard.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
 #include <QVBoxLayout>
 
 namespace {
+// Light and dark values, indexed by ThemeManager::Theme.
+using Pair = std::array<QColor, 2>;
+const Pair windowBackground { QColor(0xF1EFE8), QColor(0x17171A) };
+const Pair cardBackground { QColor(0xFFFFFF), QColor(0x1E1E22) };
+const Pair bigDisplayText { QColor(0x1F1F1D), QColor(0xF1EFE8) };
+const Pair accentBadgeBackground { QColor(0xE6F1FB), QColor(0x0C447C) };
+
 QColor pixelAt(QWidget *window, QWidget *widget, const QPoint &pos)
 {
-    const QImage image = window->grab().toImage();
-    return image.pixelColor(widget->mapTo(window, pos));
+    return window->grab().toImage().pixelColor(widget->mapTo(window, pos));
 }
-
-QColor badgeColour(ThemeManager::Theme theme, const QString &role)
-{
-    static const QHash<QString, QPair<QString, QString>> colours = {
-        { QStringLiteral("accent"), { QStringLiteral("#E6F1FB"), QStringLiteral("#0C447C") } },
-        { QStringLiteral("pro"), { QStringLiteral("#EEEDFE"), QStringLiteral("#3C3489") } },
-        { QStringLiteral("success"), { QStringLiteral("#EAF3DE"), QStringLiteral("#27500A") } },
-        { QStringLiteral("warning"), { QStringLiteral("#FAEEDA"), QStringLiteral("#633806") } },
-        { QStringLiteral("danger"), { QStringLiteral("#FCEBEB"), QStringLiteral("#791F1F") } },
-    };
-    const auto pair = colours.value(role);
-    return QColor(theme == ThemeManager::Dark ? pair.second : pair.first);
-}
-
-// Light and dark values, indexed by ThemeManager::Theme.
-const QColor windowBackground[] = { QColor("#F1EFE8"), QColor("#17171A") };
-const QColor cardBackground[] = { QColor("#FFFFFF"), QColor("#1E1E22") };
-const QColor bigDisplayText[] = { QColor("#1F1F1D"), QColor("#F1EFE8") };
-
 } // namespace
 
 class tst_ThemeLook : public QObject
@@ -40,16 +26,9 @@ class tst_ThemeLook : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void coloursFollowTheToggle_data();
     void coloursFollowTheToggle();
 };
-
-void tst_ThemeLook::initTestCase()
-{
-    QCoreApplication::setOrganizationName(QStringLiteral("mirvale"));
-    QCoreApplication::setApplicationName(QStringLiteral("mirvale"));
-}
 
 void tst_ThemeLook::coloursFollowTheToggle_data()
 {
@@ -68,35 +47,25 @@ void tst_ThemeLook::coloursFollowTheToggle()
     QVERIFY(QTest::qWaitForWindowExposed(&dashboard));
     // A floating card filled the way the clock and the days counter fill theirs.
     QPointer<FloatingWidget> floating = new FloatingWidget(QStringLiteral("Tokyo"), &dashboard);
-    auto *layout = new QVBoxLayout(floating->contentWidget());
     QPointer<QLabel> label = new QLabel(QStringLiteral("12:34:56"), floating->contentWidget());
     label->setObjectName(QStringLiteral("FloatingBigDisplay"));
-    layout->addWidget(label);
+    (new QVBoxLayout(floating->contentWidget()))->addWidget(label);
     floating->show();
     QVERIFY(QTest::qWaitForWindowExposed(floating));
 
     const QImage image = dashboard.grab().toImage();
     QCOMPARE(image.pixelColor(4, 4), windowBackground[theme]);
-    QCOMPARE(
-        image.pixelColor(dashboard.width() - 5, dashboard.height() - 5), windowBackground[theme]);
-    const QList<QLabel *> badges =
-        dashboard.findChildren<QLabel *>(QStringLiteral("ToolIconBadge"));
-    QSet<QString> roles;
-    for (QLabel *badge : badges) {
-        const QString role = badge->property("accentRole").toString();
-        roles.insert(role);
-        // Top middle: inside the rounded badge, clear of the centred icon.
-        const QPoint probe = badge->mapTo(&dashboard, QPoint(badge->width() / 2, 3));
-        QCOMPARE(image.pixelColor(probe), badgeColour(ThemeManager::Theme(theme), role));
-    }
-    QCOMPARE(roles.size(), 5);
+    // The first card's badge, in the accent role: top middle, inside the rounded badge and clear
+    // of the centred icon.
+    auto *badge = dashboard.findChild<QLabel *>(QStringLiteral("ToolIconBadge"));
+    QCOMPARE(badge->property("accentRole").toString(), QStringLiteral("accent"));
+    const QPoint badgeProbe = badge->mapTo(&dashboard, QPoint(badge->width() / 2, 3));
+    QCOMPARE(image.pixelColor(badgeProbe), accentBadgeBackground[theme]);
 
     auto *card = floating->findChild<QWidget *>(QStringLiteral("FloatingCard"));
     const QPoint probe(6, card->height() / 2);
     QCOMPARE(pixelAt(floating, card, probe), cardBackground[theme]);
     QCOMPARE(label->palette().color(QPalette::WindowText), bigDisplayText[theme]);
-    // The window around the rounded card stays see-through.
-    QCOMPARE(floating->grab().toImage().pixelColor(0, 0).alpha(), 0);
 
     QVERIFY(QMetaObject::invokeMethod(&dashboard, "toggleTheme"));
     QCOMPARE(dashboard.grab().toImage().pixelColor(4, 4), windowBackground[1 - theme]);

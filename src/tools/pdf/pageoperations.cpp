@@ -65,9 +65,12 @@ constexpr int kStampTextPointSize = 24;
 // Far beyond any page, yet safely inside int when rounded.
 constexpr double kCoordinateLimit = 1.0e9;
 
+// Both end points are inside, whichever way the drag went (QRect::normalized() would drop them
+// from a drag up and to the left, making it two pixels smaller than the same drag down-right).
 QRect rectangleBetween(const QPoint &a, const QPoint &b)
 {
-    return QRect(a, b).normalized();
+    return QRect(QPoint(qMin(a.x(), b.x()), qMin(a.y(), b.y())),
+        QPoint(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
 }
 
 } // namespace

@@ -135,12 +135,8 @@ private:
     qint64 m_shownPageKey = 0;
     QPixmap m_shownPagePixmap;
 
-    friend class tst_PdfToolsPage;
     friend class tst_PdfThumbnailDrag;
     friend class tst_PdfModes;
-    friend class tst_PdfOcr;
     friend class tst_PdfCommands;
-    friend class tst_PdfExport;
-    friend class tst_PdfToolbar;
     friend class PdfThumbnailBench;
 };
