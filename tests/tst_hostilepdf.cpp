@@ -6,6 +6,7 @@
 
 #include "pdftesting.h"
 #include "tools/pdf/pageio.h"
+#include "tools/pdf/pdfpagetree.h"
 
 #include <QCryptographicHash>
 #include <QDir>

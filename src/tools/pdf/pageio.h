@@ -49,15 +49,6 @@ struct PdfReadResult
 // limits above, or a page cannot be rendered. The file is closed on return.
 PdfReadResult readPdfPages(const QString &path);
 
-// Whether the page tree of pdf may lead back into itself: a node of type Pages that is, through
-// its Kids, its own descendant. Qt Pdf's engine never returns from loading such a file. Objects
-// are read from plain text and from object streams (unfiltered or Flate); every definition of an
-// object counts, since the engine may take any of them. Also true when the file cannot be
-// checked: object streams in other encodings or unpacking to more than 64 MiB, an object holding
-// more than 32 MiB of what a page tree needs, or a file built to make the scan go over it many
-// times. Encrypted object streams are not read.
-bool pdfPageTreeMayLoop(const QByteArray &pdf);
-
 // The image file at path as a page, its format detected from the content. Images that cannot be
 // painted in colour (1-bit, indexed, greyscale, alpha-only) come as 32-bit RGB, with alpha when
 // they have it. Null when the file gives no image.
