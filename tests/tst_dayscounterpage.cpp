@@ -65,7 +65,7 @@ void tst_DaysCounterPage::refusesEmptyAndBlankTitles()
     QWidget *existing = card(0);
     for (const QString &typed : { QString(), QString(" \t "), QString("\u00A0") }) {
         m_page->m_titleEdit->setText(typed);
-        QCOMPARE(clickAndAnswer(addButton()), QStringList { "mirvale: Give the counter a title." });
+        QCOMPARE(dialogs::clickAndAnswer(addButton()), QStringList { "mirvale: Give the counter a title." });
         QCOMPARE(m_page->m_titleEdit->text(), typed);
     }
     QCOMPARE(m_page->m_counters.size(), 1);

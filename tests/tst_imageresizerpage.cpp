@@ -60,12 +60,12 @@ private:
         const bool written = size.isEmpty() ? file.open(QIODevice::WriteOnly) && file.write("a")
                                             : image.save(file.fileName(), "PNG");
         file.close();
-        return written ? clickAndAnswer(button("Browse for image"), m_dir->path(), name)
+        return written ? dialogs::clickAndAnswer(button("Browse for image"), m_dir->path(), name)
                        : QStringList("could not write " + name);
     }
     QStringList resizeAndSave(const QString &name = {}, QString *proposed = nullptr)
     {
-        return clickAndAnswer(button("Resize and save"), m_dir->path(), name, proposed);
+        return dialogs::clickAndAnswer(button("Resize and save"), m_dir->path(), name, proposed);
     }
     QString onDisk(const QString &name) const
     {

@@ -94,7 +94,7 @@ void tst_QRGeneratorPage::unencodableTextShowsMessageAndSaveWarns()
     m_accuracy->setCurrentIndex(3);
     QCOMPARE(m_preview->text(), message);
     QVERIFY(m_preview->pixmap().isNull());
-    QCOMPARE(clickAndAnswer(m_save),
+    QCOMPARE(dialogs::clickAndAnswer(m_save),
         QStringList { "mirvale: Nothing to save yet — type some text first." });
 }
 
@@ -122,7 +122,7 @@ void tst_QRGeneratorPage::savedPngHasChosenSideAndTypedText()
     m_accuracy->setCurrentIndex(choice);
     m_resolution->setCurrentIndex(choice);
     m_input->setText(text);
-    QCOMPARE(clickAndAnswer(m_save, m_dir.path(), name), QStringList { saveTitle });
+    QCOMPARE(dialogs::clickAndAnswer(m_save, m_dir.path(), name), QStringList { saveTitle });
     QImageReader reader(m_dir.filePath(name));
     reader.setDecideFormatFromContent(true);
     QCOMPARE(reader.format(), QByteArray("png"));
@@ -144,7 +144,7 @@ void tst_QRGeneratorPage::unwritableDestinationWarns()
     // A regular file where the folder should be: the write fails even for root.
     QFile blocker(m_dir.filePath(QStringLiteral("blocker")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
-    QCOMPARE(clickAndAnswer(m_save, m_dir.path(), QStringLiteral("blocker/qr.png")),
+    QCOMPARE(dialogs::clickAndAnswer(m_save, m_dir.path(), QStringLiteral("blocker/qr.png")),
         (QStringList { saveTitle, "mirvale: Could not save the file." }));
 }
 
