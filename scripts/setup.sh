@@ -7,7 +7,7 @@ packages=(
     # toolchain
     build-essential cmake pkg-config
     # Qt 6 and the plugins the program loads at run time
-    qt6-base-dev qt6-base-dev-tools qt6-pdf-dev qt6-svg-dev libqt6svg6 zlib1g-dev
+    qt6-base-dev qt6-base-dev-tools qt6-pdf-dev qt6-svg-dev libqt6svg6
     qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
     # recognition and QR encoding
     libtesseract-dev tesseract-ocr tesseract-ocr-eng libqrencode-dev

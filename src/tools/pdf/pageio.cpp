@@ -1,7 +1,6 @@
 #include "pageio.h"
 
 #include "common/atomicwrite.h"
-#include "pdfpagetree.h"
 
 #include "pageoperations.h"
 
@@ -14,10 +13,23 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPdfDocument>
+#include <QDir>
+#include <QEventLoop>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
 
-#include <cmath>
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 namespace {
 QString tr(const char *text)
@@ -32,99 +44,247 @@ void setError(QString *errorString, const QString &text)
     }
 }
 
+// A helper may take this much address space: room for the engine and the largest page twice
+// over (kMaxRenderPixels at 4 bytes), so that only files asking for absurd memory fail there.
+constexpr qint64 kHelperAddressSpace = qint64(4) << 30;
+
+void boundAddressSpace(QProcess &process)
+{
+#if defined(Q_OS_UNIX) && !defined(MIRVALE_NO_ADDRESS_LIMIT)
+    process.setChildProcessModifier([] {
+        const rlimit limit { rlim_t(kHelperAddressSpace), rlim_t(kHelperAddressSpace) };
+        setrlimit(RLIMIT_AS, &limit);
+    });
+#else
+    Q_UNUSED(process);
+#endif
+}
+
+// One helper process and what becomes of the lines it prints.
+struct HelperJob
+{
+    QStringList arguments;
+    // False ends the whole reading as failed.
+    std::function<bool(const QByteArray &)> takeLine;
+};
+
+// Runs every job's helper at once and waits until all have ended. The caller's window keeps
+// painting meanwhile, but takes no user input, so nothing re-enters the page. True when every
+// helper ended by itself with status 0 and every line it printed was taken. A helper that prints
+// nothing for stallTimeoutMs, dies or says something unexpected fails the run; then every helper
+// is ended, and all have been waited for when this returns.
+bool runHelpers(const QString &program, const QList<HelperJob> &jobs, int stallTimeoutMs)
+{
+    QEventLoop loop;
+    bool failed = false;
+    qsizetype running = jobs.size();
+    const auto fail = [&failed, &loop] {
+        failed = true;
+        loop.quit();
+    };
+    QList<QProcess *> processes;
+    for (const HelperJob &job : jobs) {
+        auto *process = new QProcess(&loop);
+        processes.append(process);
+        auto *watchdog = new QTimer(process);
+        watchdog->setSingleShot(true);
+        watchdog->setInterval(stallTimeoutMs);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        boundAddressSpace(*process);
+        const auto takeLines = [&failed, &job, process, watchdog, fail] {
+            while (!failed && process->canReadLine()) {
+                watchdog->start();
+                if (!job.takeLine(process->readLine().trimmed())) {
+                    fail();
+                }
+            }
+        };
+        QObject::connect(watchdog, &QTimer::timeout, &loop, fail);
+        QObject::connect(process, &QProcess::readyReadStandardOutput, &loop, takeLines);
+        QObject::connect(process, &QProcess::finished, &loop,
+            [&running, &loop, process, takeLines, fail](int code, QProcess::ExitStatus status) {
+                takeLines();
+                // A line cut short is a helper that did not finish what it was saying.
+                if (status != QProcess::NormalExit || code != 0 || process->bytesAvailable() > 0) {
+                    fail();
+                } else if (--running == 0) {
+                    loop.quit();
+                }
+            });
+        QObject::connect(process, &QProcess::errorOccurred, &loop, [fail](QProcess::ProcessError e) {
+            if (e == QProcess::FailedToStart) {
+                fail();
+            }
+        });
+        process->start(program, job.arguments, QIODevice::ReadOnly);
+        watchdog->start();
+    }
+    if (!failed && running > 0) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    for (QProcess *process : std::as_const(processes)) {
+        QObject::disconnect(process, nullptr, &loop, nullptr);
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(-1);
+        }
+    }
+    return !failed;
+}
+
+// The first helper's report: the page count, then each page's pixel size.
+struct PageSizes
+{
+    qsizetype pagesLeft = 0;
+    qint64 pixelsLeft = 0;
+    qsizetype count = -1;
+    QList<QSize> sizes;
+    qint64 pixels = 0;
+    bool tooLarge = false;
+
+    bool isComplete() const { return count > 0 && sizes.size() == count; }
+
+    bool take(const QByteArray &line)
+    {
+        const QList<QByteArray> words = line.split(' ');
+        bool numbers = true;
+        if (count < 0) {
+            if (words.size() != 2 || words.at(0) != "pages") {
+                return false;
+            }
+            count = words.at(1).toInt(&numbers);
+            // A document of no pages has nothing to open.
+            if (!numbers || count < 1) {
+                return false;
+            }
+            tooLarge = count > pagesLeft;
+            return !tooLarge;
+        }
+        if (words.size() != 3 || words.at(0) != "size" || sizes.size() >= count) {
+            return false;
+        }
+        const QSize size(words.at(1).toInt(), words.at(2).toInt());
+        // An empty size is a page that cannot be rendered.
+        if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxRenderPixels) {
+            return false;
+        }
+        pixels += qint64(size.width()) * size.height();
+        tooLarge = pixels > pixelsLeft;
+        sizes.append(size);
+        return !tooLarge;
+    }
+};
+
+// A render helper's "page I W H FORMAT OFFSET BYTESPERLINE": page I, of the helper's range
+// [first, end), lies in output at OFFSET. Its pixels are copied once into pages[I].
+bool takePage(const QByteArray &line, int first, int end, const QList<QSize> &sizes,
+    QFile &output, QList<QImage> &pages)
+{
+    const QList<QByteArray> words = line.split(' ');
+    if (words.size() != 7 || words.at(0) != "page") {
+        return false;
+    }
+    const int page = words.at(1).toInt();
+    const QSize size(words.at(2).toInt(), words.at(3).toInt());
+    const int format = words.at(4).toInt();
+    const qint64 offset = words.at(5).toLongLong();
+    const qint64 bytesPerLine = words.at(6).toLongLong();
+    if (page < first || page >= end || !pages.at(page).isNull() || size != sizes.at(page)
+        || format <= QImage::Format_Invalid || format >= QImage::NImageFormats || offset < 0) {
+        return false;
+    }
+    QImage image(size, QImage::Format(format));
+    if (image.isNull() || image.bytesPerLine() != bytesPerLine
+        || offset + image.sizeInBytes() > output.size()) {
+        return false;
+    }
+    uchar *pixels = output.map(offset, image.sizeInBytes());
+    if (!pixels) {
+        return false;
+    }
+    std::memcpy(image.bits(), pixels, size_t(image.sizeInBytes()));
+    output.unmap(pixels);
+    pages[page] = image;
+    return true;
+}
+
 } // namespace
 
-QSize renderPixelSize(const QSizeF &pointSize, double dpi)
+PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
 {
-    const double width = pointSize.width() * dpi / 72.0;
-    const double height = pointSize.height() * dpi / 72.0;
-    // Checked before rounding, so qRound never sees a value beyond int.
-    if (!std::isfinite(width) || !std::isfinite(height) || width > kMaxRenderSide
-        || height > kMaxRenderSide) {
-        return {};
-    }
-    const QSize size(qRound(width), qRound(height));
-    if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxRenderPixels) {
-        return {};
-    }
-    return size;
-}
-
-QImage renderPage(QPdfDocument &doc, int page, double dpi)
-{
-    if (page < 0 || page >= doc.pageCount()) {
-        return {};
-    }
-    const QSize size = renderPixelSize(doc.pagePointSize(page), dpi);
-    if (size.isEmpty()) {
-        return {};
-    }
-    QImage rendered = doc.render(page, size);
-    if (rendered.isNull()) {
-        return {};
-    }
-    // White painted behind the render is the render drawn over white, without a second
-    // full-size image.
-    QPainter painter(&rendered);
-    if (!painter.isActive()) {
-        return flattenOnWhite(rendered);
-    }
-    painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-    painter.fillRect(rendered.rect(), Qt::white);
-    painter.end();
-    return rendered;
-}
-
-PdfReadResult readPdfPages(const QString &path)
-{
+    PdfReadResult result;
     // A folder, a device or a pipe is no document (and opening a pipe waits for a writer).
     if (!QFileInfo(path).isFile()) {
-        return {};
+        return result;
     }
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        const qint64 size = file.size();
-        const uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
-        const QByteArray bytes = mapped
-            ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size))
-            : file.readAll();
-        if (pdfPageTreeMayLoop(bytes)) {
-            return {};
-        }
+    const QString helper =
+        options.helperPath.isEmpty() ? pdfRenderHelperPath() : options.helperPath;
+
+    // Sizes first: a document too large to hold is refused before any page is rendered.
+    PageSizes sizes;
+    sizes.pagesLeft = kMaxPdfPages - options.pagesBefore;
+    sizes.pixelsLeft = kMaxPdfPixels - options.pixelsBefore;
+    const QList<HelperJob> sizeJob {
+        { { path }, [&sizes](const QByteArray &line) { return sizes.take(line); } }
+    };
+    if (!runHelpers(helper, sizeJob, options.stallTimeoutMs) || !sizes.isComplete()) {
+        result.tooLarge = sizes.tooLarge;
+        return result;
     }
 
-    // Local, so the file is closed again before anyone writes over it.
-    QPdfDocument doc;
-    if (doc.load(path) != QPdfDocument::Error::None) {
-        return {};
-    }
-    PdfReadResult result;
-    const int count = doc.pageCount();
-    if (count > kMaxPdfPages) {
-        return {};
-    }
-    // Sizes first: a document too large to hold is refused before any page is rendered.
-    qint64 pixels = 0;
-    for (int page = 0; page < count; ++page) {
-        const QSize size = renderPixelSize(doc.pagePointSize(page), kPageDpi);
-        pixels += qint64(size.width()) * size.height();
-        if (size.isEmpty() || pixels > kMaxPdfPixels) {
-            return {};
+    // The engine does one thing at a time in a process, so a long document is rendered in
+    // several helpers at once, each a range of pages into a file of its own.
+    const qsizetype count = sizes.sizes.size();
+    const int wanted = options.helperCount > 0 ? options.helperCount : QThread::idealThreadCount();
+    const int helpers = int(std::clamp<qsizetype>(wanted, 1, count));
+    QList<QImage> pages(count);
+    std::vector<std::unique_ptr<QTemporaryFile>> files;
+    QList<HelperJob> jobs;
+    for (int part = 0; part < helpers; ++part) {
+        const int first = int(count * part / helpers);
+        const int end = int(count * (part + 1) / helpers);
+        qint64 bytes = 0;
+        for (int page = first; page < end; ++page) {
+            bytes += qint64(sizes.sizes.at(page).width()) * sizes.sizes.at(page).height() * 4;
         }
-    }
-    result.pages.reserve(count);
-    for (int page = 0; page < count; ++page) {
-        const QImage image = renderPage(doc, page, kPageDpi);
-        if (image.isNull()) {
-            return {};
+        auto file = std::make_unique<QTemporaryFile>(
+            QDir(QDir::tempPath()).filePath(QStringLiteral("mirvale-pages-XXXXXX")));
+        if (!file->open() || !file->resize(bytes)) {
+            return result;
         }
-        result.pages.append(image);
+        QTemporaryFile *output = file.get();
+        files.push_back(std::move(file));
+        jobs.append({ { path, QString::number(first), QString::number(end - first),
+                          output->fileName() },
+            [&pages, &sizes, output, first, end](const QByteArray &line) {
+                return takePage(line, first, end, sizes.sizes, *output, pages);
+            } });
+    }
+    if (!runHelpers(helper, jobs, options.stallTimeoutMs)) {
+        return result;
+    }
+    for (const QImage &page : std::as_const(pages)) {
+        if (page.isNull()) {
+            return result;
+        }
     }
     result.ok = true;
+    result.pages = pages;
     return result;
+}
+
+QString pdfRenderHelperPath()
+{
+    const QString fromBuild = qEnvironmentVariable("MIRVALE_PDFRENDER");
+    if (!fromBuild.isEmpty()) {
+        return fromBuild;
+    }
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("mirvale-pdfrender.exe");
+#else
+    const QString name = QStringLiteral("mirvale-pdfrender");
+#endif
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 
 QImage readPageImage(const QString &path)

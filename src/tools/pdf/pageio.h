@@ -6,22 +6,14 @@
 #include <QSizeF>
 #include <QString>
 
+#include "pagerender.h"
+
 class QByteArray;
 class QImage;
 class QPageSize;
-class QPdfDocument;
 
 // Reading PDF pages and image files into page images, and writing page images as a PDF. No
 // widget here: the page shows what went wrong.
-
-// One resolution serves both directions: a page of w x h points is rendered as w x 200 / 72 by
-// h x 200 / 72 pixels, and an image is written as a page of its pixels x 72 / 200 points.
-constexpr double kPageDpi = 200.0;
-
-// The largest page rendered: 16384 pixels a side (about 80 inches at 200 dpi) and 100 million
-// pixels (400 MB). Larger sizes would make allocations fail or swamp the machine.
-constexpr int kMaxRenderSide = 16384;
-constexpr qint64 kMaxRenderPixels = 100'000'000;
 
 // The most one PDF may bring in. Every page is held as a 200 dpi raster, so a file of a few
 // hundred bytes whose page tree shares its branches (claiming millions of pages) would otherwise
@@ -29,25 +21,41 @@ constexpr qint64 kMaxRenderPixels = 100'000'000;
 constexpr int kMaxPdfPages = 5000;
 constexpr qint64 kMaxPdfPixels = qint64(1) << 31;
 
-// The pixel size of a page of pointSize rendered at dpi: each side rounded half away from zero.
-// An empty size when the page is empty or larger than the limits above.
-QSize renderPixelSize(const QSizeF &pointSize, double dpi);
-
-// Page page of an opened document rendered at dpi on white (pages render with a transparent
-// background, which would turn black wherever alpha is later dropped). The image keeps the
-// renderer's format but is opaque. Null when the page cannot be rendered.
-QImage renderPage(QPdfDocument &doc, int page, double dpi);
+// A PDF is read in helper processes (mirvale-pdfrender, found beside the program), so that a
+// file on which the engine hangs or crashes costs a helper, not the program: a helper that dies,
+// or tells nothing new for stallTimeoutMs, is ended and the file refused. Long documents are
+// rendered in several helpers at once, each a range of pages. While reading, the caller's
+// window keeps painting; user input waits until the reading is over.
+struct PdfReadOptions
+{
+    // The document the pages join: the limits above count it and the new pages together.
+    qsizetype pagesBefore = 0;
+    qint64 pixelsBefore = 0;
+    // How many helpers at most; 0 for one per core. Never more than there are pages.
+    int helperCount = 0;
+    // The slowest page found in real files takes a few seconds; 15 s leaves a wide margin.
+    int stallTimeoutMs = 15'000;
+    // Empty for pdfRenderHelperPath().
+    QString helperPath;
+};
 
 struct PdfReadResult
 {
     bool ok = false;
-    QList<QImage> pages; // every page at kPageDpi, when ok
+    // Not ok because the document would go over kMaxPdfPages or kMaxPdfPixels.
+    bool tooLarge = false;
+    QList<QImage> pages; // every page at kPageDpi in the document's order, when ok
 };
 
-// Every page of the PDF at path rendered at kPageDpi. Not ok when the file does not open (missing,
-// no regular file, damaged, password-protected, its page tree may loop), holds more than the
-// limits above, or a page cannot be rendered. The file is closed on return.
-PdfReadResult readPdfPages(const QString &path);
+// Every page of the PDF at path rendered at kPageDpi. Not ok when the file does not open
+// (missing, no regular file, damaged, password-protected, no pages, the engine hangs or crashes
+// on it), would go over the limits above, or a page cannot be rendered. Nothing of the reading
+// (processes, temporary files) outlives the call.
+PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options = {});
+
+// The render helper: $MIRVALE_PDFRENDER when set (the test build sets it), else the one beside
+// the program.
+QString pdfRenderHelperPath();
 
 // The image file at path as a page, its format detected from the content. Images that cannot be
 // painted in colour (1-bit, indexed, greyscale, alpha-only) come as 32-bit RGB, with alpha when

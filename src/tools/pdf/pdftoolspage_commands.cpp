@@ -50,11 +50,12 @@ void PdfToolsPage::openDocument()
     if (path.isEmpty()) {
         return;
     }
-    m_undoStack.clear();
-    m_undoButton->setEnabled(false);
+    // The history goes only once the new document is in: a file that does not open keeps it.
     if (!loadPdf(path, false, -1)) {
         return;
     }
+    m_undoStack.clear();
+    m_undoButton->setEnabled(false);
     m_currentIndex = m_pages.isEmpty() ? -1 : 0;
     refreshThumbnails();
     showCurrentPage();

@@ -75,10 +75,19 @@ void PdfToolsPage::mergeFiles()
         QMessageBox::warning(this, tr("mirvale"), tr("Choose at least two PDF files to merge."));
         return;
     }
+    const QList<QImage> before = m_pages;
+    const QList<QList<QImage>> history = m_undoStack;
     pushUndo();
     m_pages.clear();
     for (const QString &path : paths) {
         loadPdf(path, true, -1); // a file that does not open warns and adds nothing
+    }
+    if (m_pages.isEmpty()) {
+        m_pages = before;
+        dropSnapshotSince(history);
+        QMessageBox::warning(this, tr("mirvale"),
+            tr("None of the chosen files could be opened; nothing was merged."));
+        return;
     }
     m_currentPath.clear();
     m_currentIndex = m_pages.isEmpty() ? -1 : 0;

@@ -8,8 +8,24 @@
 bool PdfToolsPage::loadPdf(const QString &path, bool append, int insertAt)
 {
     // Every page is rendered before anything changes, so a file that fails half-way (a damaged
-    // page, a page too large to hold) leaves the document as it was.
-    const PdfReadResult read = readPdfPages(path);
+    // page, a page too large to hold, a reader that hangs or crashes) leaves the document as it
+    // was. The limits count the document the pages would join.
+    PdfReadOptions options;
+    if (append) {
+        options.pagesBefore = m_pages.size();
+        for (const QImage &page : std::as_const(m_pages)) {
+            options.pixelsBefore += qint64(page.width()) * page.height();
+        }
+    }
+    const PdfReadResult read = readPdfPages(path, options);
+    if (read.tooLarge) {
+        QMessageBox::warning(this, tr("mirvale"),
+            tr("Could not open %1: the document would have more than %2 pages or more than "
+               "%3 GiB of page images.")
+                .arg(path, QString::number(kMaxPdfPages),
+                    QString::number(kMaxPdfPixels * 4 / (qint64(1) << 30))));
+        return false;
+    }
     if (!read.ok) {
         QMessageBox::warning(this, tr("mirvale"), tr("Could not open: %1").arg(path));
         return false;

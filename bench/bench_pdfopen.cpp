@@ -1,0 +1,130 @@
+// Opening a 50-page US Letter text PDF through the program's own reading path: the median of
+// several runs, the same file rendered by pdftoppm at 200 dpi for comparison, and the peak memory
+// of this process and of the processes it started.
+//
+//   bench_pdfopen [helpers]   helpers: how many render helpers at most (default: one per core)
+#include "tools/pdf/pageio.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+constexpr int kPages = 50;
+constexpr int kRuns = 5;
+
+bool writeTextPdf(const QString &path)
+{
+    QPdfWriter writer(path);
+    writer.setPageSize(QPageSize(QPageSize::Letter));
+    writer.setResolution(72);
+    QPainter painter(&writer);
+    if (!painter.isActive()) {
+        return false;
+    }
+    painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 10));
+    for (int page = 0; page < kPages; ++page) {
+        if (page > 0) {
+            writer.newPage();
+        }
+        for (int line = 0; line < 55; ++line) {
+            painter.drawText(QPointF(20, 20 + line * 12),
+                QStringLiteral("Page %1, line %2: the quick brown fox jumps over the lazy dog, "
+                               "then runs back again.")
+                    .arg(page + 1)
+                    .arg(line + 1));
+        }
+    }
+    return painter.end();
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+long maxRssKb(int who)
+{
+#ifdef Q_OS_UNIX
+    rusage usage {};
+    getrusage(who, &usage);
+    return usage.ru_maxrss;
+#else
+    Q_UNUSED(who);
+    return 0;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    const int helpers = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 0;
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("letter.pdf"));
+    if (!dir.isValid() || !writeTextPdf(pdf)) {
+        std::fprintf(stderr, "could not write the test document\n");
+        return 1;
+    }
+
+    QList<double> opens;
+    for (int run = 0; run < kRuns; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+#ifdef MIRVALE_BENCH_HELPER
+        PdfReadOptions options;
+        options.helperCount = helpers;
+        options.helperPath = QStringLiteral(MIRVALE_BENCH_HELPER);
+        const PdfReadResult read = readPdfPages(pdf, options);
+#else
+        Q_UNUSED(helpers);
+        const PdfReadResult read = readPdfPages(pdf);
+#endif
+        opens.append(timer.nsecsElapsed() / 1e6);
+        if (!read.ok || read.pages.size() != kPages) {
+            std::fprintf(stderr, "the document did not open\n");
+            return 1;
+        }
+    }
+    // Taken before pdftoppm runs, which is a child too.
+    const long selfRss = maxRssKb(RUSAGE_SELF);
+    const long childRss = maxRssKb(RUSAGE_CHILDREN);
+
+    QList<double> renders;
+    for (int run = 0; run < kRuns; ++run) {
+        QTemporaryDir out;
+        QElapsedTimer timer;
+        timer.start();
+        const int code = QProcess::execute(QStringLiteral("pdftoppm"),
+            { QStringLiteral("-r"), QStringLiteral("200"), pdf, out.filePath(QStringLiteral("p")) });
+        renders.append(timer.nsecsElapsed() / 1e6);
+        if (code != 0) {
+            std::fprintf(stderr, "pdftoppm failed\n");
+            return 1;
+        }
+    }
+
+    const double open = median(opens);
+    const double render = median(renders);
+    std::printf("helpers %d, %d pages: open %.0f ms (median of %d), pdftoppm -r 200 %.0f ms, "
+                "ratio %.2f\n",
+        helpers, kPages, open, kRuns, render, open / render);
+    std::printf("peak memory: this process %ld MB (%.1f MB a page), largest child %ld MB\n",
+        selfRss / 1024, selfRss / 1024.0 / kPages, childRss / 1024);
+    return 0;
+}
