@@ -111,7 +111,8 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         const int code = QProcess::execute(QStringLiteral("pdftoppm"),
-            { QStringLiteral("-r"), QStringLiteral("200"), pdf, out.filePath(QStringLiteral("p")) });
+            { QStringLiteral("-r"), QStringLiteral("200"), pdf,
+                out.filePath(QStringLiteral("p")) });
         renders.append(timer.nsecsElapsed() / 1e6);
         if (code != 0) {
             std::fprintf(stderr, "pdftoppm failed\n");

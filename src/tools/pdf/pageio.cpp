@@ -7,14 +7,14 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QDir>
-#include <QEventLoop>
 #include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryFile>
@@ -111,11 +111,12 @@ bool runHelpers(const QString &program, const QList<HelperJob> &jobs, int stallT
                     loop.quit();
                 }
             });
-        QObject::connect(process, &QProcess::errorOccurred, &loop, [fail](QProcess::ProcessError e) {
-            if (e == QProcess::FailedToStart) {
-                fail();
-            }
-        });
+        QObject::connect(
+            process, &QProcess::errorOccurred, &loop, [fail](QProcess::ProcessError e) {
+                if (e == QProcess::FailedToStart) {
+                    fail();
+                }
+            });
         process->start(program, job.arguments, QIODevice::ReadOnly);
         watchdog->start();
     }
@@ -177,8 +178,8 @@ struct PageSizes
 
 // A render helper's "page I W H FORMAT OFFSET BYTESPERLINE": page I, of the helper's range
 // [first, end), lies in output at OFFSET. Its pixels are copied once into pages[I].
-bool takePage(const QByteArray &line, int first, int end, const QList<QSize> &sizes,
-    QFile &output, QList<QImage> &pages)
+bool takePage(const QByteArray &line, int first, int end, const QList<QSize> &sizes, QFile &output,
+    QList<QImage> &pages)
 {
     const QList<QByteArray> words = line.split(' ');
     if (words.size() != 7 || words.at(0) != "page") {
@@ -224,9 +225,9 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
     PageSizes sizes;
     sizes.pagesLeft = kMaxPdfPages - options.pagesBefore;
     sizes.pixelsLeft = kMaxPdfPixels - options.pixelsBefore;
-    const QList<HelperJob> sizeJob {
-        { { path }, [&sizes](const QByteArray &line) { return sizes.take(line); } }
-    };
+    const QList<HelperJob> sizeJob { { { path }, [&sizes](const QByteArray &line) {
+                                          return sizes.take(line);
+                                      } } };
     if (!runHelpers(helper, sizeJob, options.stallTimeoutMs) || !sizes.isComplete()) {
         result.tooLarge = sizes.tooLarge;
         return result;
@@ -254,11 +255,11 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
         }
         QTemporaryFile *output = file.get();
         files.push_back(std::move(file));
-        jobs.append({ { path, QString::number(first), QString::number(end - first),
-                          output->fileName() },
-            [&pages, &sizes, output, first, end](const QByteArray &line) {
-                return takePage(line, first, end, sizes.sizes, *output, pages);
-            } });
+        jobs.append(
+            { { path, QString::number(first), QString::number(end - first), output->fileName() },
+                [&pages, &sizes, output, first, end](const QByteArray &line) {
+                    return takePage(line, first, end, sizes.sizes, *output, pages);
+                } });
     }
     if (!runHelpers(helper, jobs, options.stallTimeoutMs)) {
         return result;
