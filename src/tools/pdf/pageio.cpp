@@ -25,9 +25,11 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <sys/mman.h>
 #include <sys/resource.h>
 #endif
 
@@ -58,6 +60,22 @@ void boundAddressSpace(QProcess &process)
 #else
     Q_UNUSED(process);
 #endif
+}
+
+// Where the pages pass from the helpers to the program: memory-backed /dev/shm where there is
+// one (the ordinary temporary folder on disk costs five times the render in page allocation),
+// else the temporary folder. The name holds the process id, so each process knows its own.
+QString pageFileTemplate()
+{
+    QString folder = QDir::tempPath();
+#ifdef Q_OS_LINUX
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    if (shm.isDir() && shm.isWritable()) {
+        folder = shm.filePath();
+    }
+#endif
+    return QDir(folder).filePath(
+        QStringLiteral("mirvale-pages-%1-XXXXXX").arg(QCoreApplication::applicationPid()));
 }
 
 // One helper process and what becomes of the lines it prints.
@@ -176,6 +194,45 @@ struct PageSizes
     }
 };
 
+// Page images are laid out in a page file at multiples of this, so that each can be mapped
+// whole (mappings start at a multiple of the memory page size, or on Windows of 64 KiB).
+constexpr qint64 kPageFileAlignment = 64 * 1024;
+
+qint64 alignedPageBytes(const QSize &size)
+{
+    const qint64 bytes = qint64(size.width()) * size.height() * 4;
+    return (bytes + kPageFileAlignment - 1) / kPageFileAlignment * kPageFileAlignment;
+}
+
+// The page image at offset of file. On Unix it is the file's memory itself, mapped privately
+// (an edit copies the memory page it changes): no copy, and the file's name can go at once.
+// Elsewhere the pixels are read into an image of their own.
+QImage pageFromFile(QFile &file, qint64 offset, const QSize &size, QImage::Format format)
+{
+    const qint64 bytes = qint64(size.width()) * size.height() * 4;
+#ifdef Q_OS_UNIX
+    void *memory =
+        mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE, file.handle(), offset);
+    if (memory == MAP_FAILED) {
+        return {};
+    }
+    const auto unmap = [](void *info) {
+        const auto *mapping = static_cast<std::pair<void *, size_t> *>(info);
+        munmap(mapping->first, mapping->second);
+        delete mapping;
+    };
+    return QImage(static_cast<uchar *>(memory), size.width(), size.height(), size.width() * 4,
+        format, unmap, new std::pair<void *, size_t>(memory, size_t(bytes)));
+#else
+    QImage image(size, format);
+    if (image.isNull() || !file.seek(offset)
+        || file.read(reinterpret_cast<char *>(image.bits()), bytes) != bytes) {
+        return {};
+    }
+    return image;
+#endif
+}
+
 // A render helper's "page I W H FORMAT OFFSET BYTESPERLINE": page I, of the helper's range
 // [first, end), lies in output at OFFSET. Its pixels are copied once into pages[I].
 bool takePage(const QByteArray &line, int first, int end, const QList<QSize> &sizes, QFile &output,
@@ -194,17 +251,18 @@ bool takePage(const QByteArray &line, int first, int end, const QList<QSize> &si
         || format <= QImage::Format_Invalid || format >= QImage::NImageFormats || offset < 0) {
         return false;
     }
-    QImage image(size, QImage::Format(format));
-    if (image.isNull() || image.bytesPerLine() != bytesPerLine
-        || offset + image.sizeInBytes() > output.size()) {
+    // Checked on a null image of the size: it allocates nothing.
+    const qint64 bytes = QImage(1, 1, QImage::Format(format)).bytesPerLine() >= 4
+        ? qint64(size.width()) * 4 * size.height()
+        : -1;
+    if (bytesPerLine != qint64(size.width()) * 4 || bytes < 0 || offset % kPageFileAlignment != 0
+        || offset + bytes > output.size()) {
         return false;
     }
-    uchar *pixels = output.map(offset, image.sizeInBytes());
-    if (!pixels) {
+    const QImage image = pageFromFile(output, offset, size, QImage::Format(format));
+    if (image.isNull()) {
         return false;
     }
-    std::memcpy(image.bits(), pixels, size_t(image.sizeInBytes()));
-    output.unmap(pixels);
     pages[page] = image;
     return true;
 }
@@ -246,10 +304,9 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
         const int end = int(count * (part + 1) / helpers);
         qint64 bytes = 0;
         for (int page = first; page < end; ++page) {
-            bytes += qint64(sizes.sizes.at(page).width()) * sizes.sizes.at(page).height() * 4;
+            bytes += alignedPageBytes(sizes.sizes.at(page));
         }
-        auto file = std::make_unique<QTemporaryFile>(
-            QDir(QDir::tempPath()).filePath(QStringLiteral("mirvale-pages-XXXXXX")));
+        auto file = std::make_unique<QTemporaryFile>(pageFileTemplate());
         if (!file->open() || !file->resize(bytes)) {
             return result;
         }
