@@ -22,33 +22,21 @@ qsizetype at(QRandomGenerator &r, const QByteArray &data)
 // Each damages data one way; other is a sound file to take pieces from.
 const Mutator kMutators[] = {
     [](QRandomGenerator &r, QByteArray &d, const QByteArray &) {
-        d.insert(at(r, d), char(r.bounded(256))).remove(at(r, d), 1);
+        d.insert(at(r, d), char(r.generate()));
     },
     [](QRandomGenerator &r, QByteArray &d, const QByteArray &) { d.truncate(at(r, d)); },
     [](QRandomGenerator &r, QByteArray &d, const QByteArray &) { d.remove(at(r, d), 64); },
     [](QRandomGenerator &r, QByteArray &d, const QByteArray &) {
-        d.insert(at(r, d), d.mid(at(r, d), 200).repeated(r.bounded(1, 8)));
+        d.insert(at(r, d), d.mid(at(r, d), 200).repeated(3));
     },
-    [](QRandomGenerator &r, QByteArray &d, const QByteArray &other) {
-        d.insert(at(r, d), other.mid(at(r, other), 500));
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &o) {
+        d.insert(at(r, d), o.mid(at(r, o), 500));
     },
     [](QRandomGenerator &r, QByteArray &d, const QByteArray &) {
-        const char *extremes[] = { "0", "-1", "2147483647", "99999999999999999999", "1e308" };
         const qsizetype digit = d.indexOf(QByteArray::number(r.bounded(10)), at(r, d));
-        if (digit >= 0) {
-            d.replace(digit, 1, extremes[r.bounded(5)]);
-        }
+        d.replace(qMax(digit, qsizetype(0)), digit < 0 ? 0 : 1, "99999999999999999999");
     },
 };
-
-QByteArray imageBytes(const char *format)
-{
-    QImage picture(23, 17, QImage::Format_ARGB32);
-    picture.fill(QColor(40, 90, 200, 128));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    return buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, format) ? bytes : "";
-}
 
 } // namespace
 
@@ -82,9 +70,14 @@ void tst_FuzzReaders::readersGiveSoundPagesOrNothing()
         QFile file(input);
         QVERIFY(file.open(QIODevice::ReadOnly));
         seeds << file.readAll();
-    } else {
-        for (const char *format : { "PNG", "JPEG", "BMP", "GIF", "WEBP" }) {
-            seeds << imageBytes(format);
+    }
+    for (const char *format : { "PNG", "JPEG", "BMP", "GIF", "WEBP" }) {
+        QImage picture(23, 17, QImage::Format_ARGB32);
+        picture.fill(QColor(40, 90, 200, 128));
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, format));
+        if (!pdf) {
+            seeds << buffer.data();
         }
     }
     const int seed = qEnvironmentVariableIntValue("MIRVALE_FUZZ_SEED");

@@ -8,17 +8,11 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-QByteArray stream(const QByteArray &data)
-{
-    return "<< /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
 
 // A PDF of the given objects, numbered from 1 (the catalogue), with a cross-reference table.
 QByteArray buildPdf(const QList<QByteArray> &objects)
@@ -35,6 +29,7 @@ QByteArray buildPdf(const QList<QByteArray> &objects)
 }
 
 const QByteArray kCatalog("<< /Type /Catalog /Pages 2 0 R >>");
+const QByteArray kNoPages = buildPdf({ kCatalog, "<< /Type /Pages /Kids [] /Count 0 >>" });
 
 // depth nodes of type Pages, each naming the next one twice, above one page of the given box:
 // a small file claiming 2^depth pages.
@@ -48,7 +43,7 @@ QByteArray sharedBranches(int depth, const QByteArray &box)
     }
     objects << "<< /Type /Page /MediaBox " + box + " /Contents " + QByteArray::number(depth + 3)
             + " 0 R >>";
-    return buildPdf(objects << stream("0 0 1 rg 10 10 50 50 re f"));
+    return buildPdf(objects << "<< /Length 25 >>\nstream\n0 0 1 rg 10 10 50 50 re f\nendstream");
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -127,11 +122,9 @@ void tst_HostilePdf::readsOrRefusesWithinWatchdog_data()
     QTest::addColumn<int>("pages"); // when read, or kRefused, kTooLarge, kEither
 
     const QByteArray sound = contentsOf(path("sound.pdf"));
-    QByteArray random("%PDF-1.7\n");
-    for (int i = 0; i < 1024; ++i) {
-        random += char(i * 7919 % 251);
-    }
+    const QByteArray random = "%PDF-1.7\n" + QByteArray::fromHex("9c3fe2d10b47a8").repeated(150);
     const QByteArray noFault;
+    // The sound rows also check that pages keep the document's order across helpers.
     QTest::addRow("sound, one helper") << sound << noFault << options(1) << 7;
     QTest::addRow("sound, three helpers") << sound << noFault << options(3) << 7;
     QTest::addRow("sound, more helpers than pages") << sound << noFault << options(20) << 7;
@@ -139,8 +132,7 @@ void tst_HostilePdf::readsOrRefusesWithinWatchdog_data()
     QTest::addRow("random bytes") << random << noFault << options(0) << kRefused;
     QTest::addRow("cut in half") << sound.left(sound.size() / 2) << noFault << options(0)
                                  << kEither;
-    QTest::addRow("no pages") << buildPdf({ kCatalog, "<< /Type /Pages /Kids [] /Count 0 >>" })
-                              << noFault << options(0) << kRefused;
+    QTest::addRow("no pages") << kNoPages << noFault << options(0) << kRefused;
     QTest::addRow("page tree loop")
         << sharedBranches(2, "[0 0 144 72]").replace("[3 0 R 3", "[2 0 R 3") << noFault
         << options(0) << kRefused;
@@ -203,21 +195,24 @@ void tst_HostilePdf::pageKeepsDocumentWhenReadingFails_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QByteArray>("fault");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QStringList>("warnings");
 
-    const QString open = QStringLiteral("Could not open: ") + path("hostile.pdf");
+    const QString open = "Could not open: " + path("hostile.pdf");
     const QByteArray sound = contentsOf(path("sound.pdf"));
-    const QByteArray crash("crash-load");
-    QTest::addRow("open, engine crashes") << "Open PDF" << crash << sound << open;
+    QTest::addRow("open, engine crashes")
+        << "Open PDF" << QByteArray("crash-load") << sound << QStringList { open };
     QTest::addRow("open, no pages")
-        << "Open PDF" << QByteArray()
-        << buildPdf({ kCatalog, "<< /Type /Pages /Kids [] /Count 0 >>" }) << open;
+        << "Open PDF" << QByteArray() << kNoPages << QStringList { open };
     QTest::addRow("add, too large")
         << "Add pages" << QByteArray() << sharedBranches(12, "[0 0 612 792]")
-        << "Could not open " + path("hostile.pdf")
-            + ": the document would have more than 5000 pages or more than 8 GiB of page images.";
+        << QStringList {
+               "Could not open " + path("hostile.pdf")
+               + ": the document would have more than 5000 pages or more than 8 GiB of page images."
+           };
     QTest::addRow("merge, nothing opens")
-        << "Merge files" << crash << sound << "None of the chosen files could be opened";
+        << "Merge files" << QByteArray("crash-load") << sound
+        << QStringList { open, "Could not open: " + path("sound.pdf"),
+               "None of the chosen files could be opened" };
 }
 
 void tst_HostilePdf::pageKeepsDocumentWhenReadingFails()
@@ -225,7 +220,7 @@ void tst_HostilePdf::pageKeepsDocumentWhenReadingFails()
     QFETCH(QString, button);
     QFETCH(QByteArray, fault);
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, warning);
+    QFETCH(QStringList, warnings);
     using namespace pdftest;
 
     PdfToolsPage page;
@@ -234,27 +229,18 @@ void tst_HostilePdf::pageKeepsDocumentWhenReadingFails()
         QString());
     QCOMPARE(click(&page, "Rotate right"), QString());
     thumbnails->setCurrentRow(1);
-    const auto shows = [&page](const QString &text) {
-        const QList<QLabel *> labels = page.findChildren<QLabel *>();
-        return std::any_of(labels.begin(), labels.end(),
-            [&](const QLabel *label) { return label->text() == text; });
-    };
-    QVERIFY(shows("Rotated page 1 right"));
 
     QVERIFY(writeFile(path("hostile.pdf"), bytes));
     setFault(fault);
     const bool merge = button == "Merge files";
     QList<Step> steps { fileDialog(merge ? "Choose PDF files to merge" : button, m_dir.path(),
-        merge ? QStringList { "hostile.pdf", "sound.pdf" } : QStringList { "hostile.pdf" }) };
-    if (merge) {
-        steps << messageBox("Could not open: " + path("hostile.pdf"))
-              << messageBox("Could not open: " + path("sound.pdf"));
+        QStringList { "hostile.pdf", "sound.pdf" }.mid(0, merge ? 2 : 1)) };
+    for (const QString &warning : std::as_const(warnings)) {
+        steps << messageBox(warning);
     }
-    QCOMPARE(click(&page, button, steps << messageBox(warning)), QString());
-
+    QCOMPARE(click(&page, button, steps), QString());
     QCOMPARE(thumbnails->count(), kWidths.size());
     QCOMPARE(thumbnails->currentRow(), 1);
-    QVERIFY(shows("Rotated page 1 right"));
     // The rotation can still be undone: page 1 is wide again.
     QCOMPARE(click(&page, "Undo"), QString());
     const QSize icon = thumbnails->item(0)->icon().availableSizes().value(0);
