@@ -25,8 +25,9 @@ namespace {
 
 enum ExitCode { Done = 0, Usage = 1, NotLoaded = 2, NotRendered = 3, NotWritten = 4 };
 
-// A test-only fault: "crash" or "stall" once the file is loaded, "stall-render" after the first
-// page rendered. The program's tests use it to stand for files on which the engine fails so.
+// A test-only fault, named in MIRVALE_PDFRENDER_FAULT: "crash-load" or "stall-load" once the
+// file is loaded, "stall-render" after the first page rendered. The program's tests use it to
+// stand for files on which the engine crashes or never returns.
 void injectFault(const char *where)
 {
     const QByteArray fault = qgetenv("MIRVALE_PDFRENDER_FAULT");
