@@ -63,8 +63,8 @@ void boundAddressSpace(QProcess &process)
 }
 
 // Where the pages pass from the helpers to the program: memory-backed /dev/shm where there is
-// one (the ordinary temporary folder on disk costs five times the render in page allocation),
-// else the temporary folder. The name holds the process id, so each process knows its own.
+// one (writing the pages to a file on disk costs more than rendering them), else the temporary
+// folder. The name holds the process id, so each process knows its own.
 QString pageFileTemplate()
 {
     QString folder = QDir::tempPath();
@@ -120,8 +120,11 @@ bool runHelpers(const QString &program, const QList<HelperJob> &jobs, int stallT
         QObject::connect(watchdog, &QTimer::timeout, &loop, fail);
         QObject::connect(process, &QProcess::readyReadStandardOutput, &loop, takeLines);
         QObject::connect(process, &QProcess::finished, &loop,
-            [&running, &loop, process, takeLines, fail](int code, QProcess::ExitStatus status) {
+            [&running, &loop, process, watchdog, takeLines, fail](
+                int code, QProcess::ExitStatus status) {
                 takeLines();
+                // Done is no stall, however long the others take.
+                watchdog->stop();
                 // A line cut short is a helper that did not finish what it was saying.
                 if (status != QProcess::NormalExit || code != 0 || process->bytesAvailable() > 0) {
                     fail();
