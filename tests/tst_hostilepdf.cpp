@@ -138,8 +138,6 @@ void tst_HostilePdf::readsOrRefusesWithinWatchdog_data()
         << options(0) << kRefused;
     QTest::addRow("page too large to render")
         << sharedBranches(1, "[0 0 14400 14400]") << noFault << options(0) << kRefused;
-    QTest::addRow("16 million pages")
-        << sharedBranches(24, "[0 0 144 144]") << noFault << options(0) << kTooLarge;
     QTest::addRow("4096 letter pages, too many pixels")
         << sharedBranches(12, "[0 0 612 792]") << noFault << options(0) << kTooLarge;
     QTest::addRow("eight pages from shared branches")
