@@ -6,8 +6,6 @@
 
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
 
 namespace ImageFiles {
 
@@ -45,12 +43,11 @@ SaveResult save(const QImage &image, const QString &path)
     if (image.isNull()) {
         return { false, QStringLiteral("no image to write") };
     }
-    // QSaveFile is no QFile, so the writer cannot read the suffix itself.
-    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+    const QByteArray format = writableImageFormat(path);
+    if (format.isEmpty()) {
         return { false,
             QStringLiteral("no image format is written for the suffix \"%1\"")
-                .arg(QString::fromLatin1(format)) };
+                .arg(QFileInfo(path).suffix()) };
     }
     QString error;
     const bool written = writeImageAtomically(path, image, format.constData(), &error);

@@ -25,13 +25,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("PageIo", text);
 }
 
-void setError(QString *errorString, const QString &text)
-{
-    if (errorString) {
-        *errorString = text;
-    }
-}
-
 } // namespace
 
 QSize renderPixelSize(const QSizeF &pointSize, double dpi)
@@ -199,15 +192,13 @@ QByteArray paintPdf(const QList<QImage> &pages)
 bool writePagesAsPdf(const QList<QImage> &pages, const QString &path, QString *errorString)
 {
     if (pages.isEmpty()) {
-        setError(errorString, tr("There are no pages to write."));
-        return false;
+        return reportFailure(errorString, tr("There are no pages to write."));
     }
     // Painted in memory first: the PDF writer drops whatever follows a short write to a file
     // without telling anyone, so only a complete document may reach the disk.
     const QByteArray bytes = paintPdf(pages);
     if (bytes.isEmpty()) {
-        setError(errorString, tr("The pages could not be made into a PDF."));
-        return false;
+        return reportFailure(errorString, tr("The pages could not be made into a PDF."));
     }
     return writeFileAtomically(path, bytes, errorString);
 }
