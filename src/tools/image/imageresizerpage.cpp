@@ -150,8 +150,13 @@ void ImageResizerPage::resizeAndSave()
         return;
     }
     const QSize target = ResizeMath::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked());
-    // The target already keeps the proportions when asked to, so it is used as it is.
-    const QImage resized = m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Smooth scaling fills tables as long as the target's sides before it asks for the image,
+    // whatever the memory: make sure an image of that size can be had at all first. The target
+    // already keeps the proportions when asked to, so it is used as it is.
+    const bool canHold = !QImage(target, QImage::Format_ARGB32_Premultiplied).isNull();
+    const QImage resized = canHold
+        ? m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        : QImage();
     if (resized.isNull()) {
         // Nothing to save, so the user is not asked for a name.
         warn(tr("There is not enough memory for an image of %1 x %2 pixels.")
