@@ -5,14 +5,8 @@
 
 #include "dialoganswers.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimeEdit>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <ctime>
 

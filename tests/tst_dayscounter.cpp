@@ -4,13 +4,8 @@
 
 #include "dialoganswers.h"
 
-#include <QDateTimeEdit>
-#include <QGridLayout>
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
-#include <QTimeZone>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <ctime>
 #include <limits>

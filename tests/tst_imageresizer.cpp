@@ -4,13 +4,8 @@
 
 #include "dialoganswers.h"
 
-#include <QBuffer>
-#include <QImageReader>
-#include <QLabel>
-#include <QRandomGenerator>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <csignal>
 #include <sys/resource.h>
