@@ -54,8 +54,10 @@ private:
     // Writes an image of that size (none: a text file) and loads it.
     QString load(const QString &name, const QSize &size, QList<dialogs::Step> more = {})
     {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
+        // One bit a pixel, as Qt reads a PNG of two colours.
+        QImage image(size, QImage::Format_Mono);
+        image.setColorTable({ QColor(Qt::darkCyan).rgb(), qRgb(255, 255, 255) });
+        image.fill(0);
         QFile file(m_dir->filePath(name));
         const bool written = size.isEmpty() ? file.open(QIODevice::WriteOnly) && file.write("a")
                                             : image.save(file.fileName(), "PNG");
@@ -270,13 +272,15 @@ void tst_ImageResizer::reportsWhatWasNotSaved()
     QCOMPARE(preview(), QSize(220, 147)); // the result was written
     // A folder where the thumbnail goes: the result is saved, the thumbnail is not.
     QVERIFY(QDir(m_dir->path()).mkdir("b_thumb.png"));
+    button("220 x 148")->click(); // a reduction Qt would make black and white from one bit
     QCOMPARE(click("Resize and save",
                  { saveAs("b.png"),
                      dialogs::messageBox("saved as " + m_dir->filePath("b.png")
                          + ", but the thumbnail " + m_dir->filePath("b_thumb.png")
                          + " could not be written") }),
         "");
-    QCOMPARE(onDisk("b.png"), "png 460x308");
+    QCOMPARE(onDisk("b.png"), "png 220x148");
+    QCOMPARE(QImage(m_dir->filePath("b.png")).pixel(110, 74), QColor(Qt::darkCyan).rgb());
 }
 
 QTEST_MAIN(tst_ImageResizer)

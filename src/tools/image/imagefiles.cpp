@@ -34,6 +34,14 @@ LoadResult load(const QString &path)
     } else if (!ResizeMath::fitsPixelBudget(result.image.size())) {
         result.image = QImage();
         result.error = QStringLiteral("image is too large");
+    } else if (result.image.depth() == 1) {
+        // Qt scales a one-bit image into a one-bit image, which turns the two colours of a small
+        // palette into a black and white pattern; such an image is widened once, here.
+        result.image = result.image.convertToFormat(
+            result.image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (result.image.isNull()) {
+            result.error = QStringLiteral("not enough memory to read the image");
+        }
     }
     return result;
 }
