@@ -49,7 +49,8 @@ private:
     }
     dialogs::Step saveAs(const QString &name) const
     {
-        return dialogs::fileDialog(saveTitle, m_dir->path(), name.isEmpty() ? QStringList() : QStringList { name });
+        return dialogs::fileDialog(
+            saveTitle, m_dir->path(), name.isEmpty() ? QStringList() : QStringList { name });
     }
     // Writes an image of that size (none: a text file) and loads it.
     QString load(const QString &name, const QSize &size, QList<dialogs::Step> more = {})
@@ -72,10 +73,14 @@ private:
     {
         QImageReader reader(m_dir->filePath(name));
         reader.setDecideFormatFromContent(true);
-        return QString("%1 %2x%3").arg(reader.format(), QString::number(reader.size().width()),
-            QString::number(reader.size().height()));
+        return QString("%1 %2x%3")
+            .arg(reader.format(), QString::number(reader.size().width()),
+                QString::number(reader.size().height()));
     }
-    QStringList files() const { return QDir(m_dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot); }
+    QStringList files() const
+    {
+        return QDir(m_dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ImageResizerPage> m_page;
@@ -123,8 +128,8 @@ void tst_ImageResizer::loadsEachFormat_data()
         image.convertToFormat(format).save(&buffer, type);
         return bytes;
     };
-    QTest::addRow("png with alpha") << "a.png" << encoded(33, 70, QImage::Format_ARGB32, "png")
-                                    << QSize(33, 70);
+    QTest::addRow("png with alpha")
+        << "a.png" << encoded(33, 70, QImage::Format_ARGB32, "png") << QSize(33, 70);
     QTest::addRow("grey jpeg") << "g.jpeg" << encoded(17, 5, QImage::Format_Grayscale8, "jpeg")
                                << QSize(17, 5);
     QTest::addRow("indexed bmp") << "i.bmp" << encoded(12, 12, QImage::Format_Indexed8, "bmp")
@@ -213,9 +218,12 @@ void tst_ImageResizer::savesAnyPositiveSize_data()
     QTest::addColumn<QSize>("source");
     QTest::addColumn<QString>("typed"); // empty: the fields as the image filled them
     QTest::addColumn<QString>("saved"); // empty: nothing can be made, nothing is written
-    QTest::addRow("wider than may be typed") << QSize(25000, 1000) << "" << "png 25000x1000";
-    QTest::addRow("48 megapixels") << QSize(64, 64) << "8000x6000" << "png 8000x6000";
-    QTest::addRow("beyond memory") << QSize(64, 64) << "2000000000x2000000000" << "";
+    QTest::addRow("wider than may be typed") << QSize(25000, 1000) << ""
+                                             << "png 25000x1000";
+    QTest::addRow("48 megapixels") << QSize(64, 64) << "8000x6000"
+                                   << "png 8000x6000";
+    QTest::addRow("beyond memory") << QSize(64, 64) << "2000000000x2000000000"
+                                   << "";
 }
 
 void tst_ImageResizer::savesAnyPositiveSize()
@@ -273,11 +281,11 @@ void tst_ImageResizer::reportsWhatWasNotSaved()
     // A folder where the thumbnail goes: the result is saved, the thumbnail is not.
     QVERIFY(QDir(m_dir->path()).mkdir("b_thumb.png"));
     button("220 x 148")->click(); // a reduction Qt would make black and white from one bit
-    QCOMPARE(click("Resize and save",
-                 { saveAs("b.png"),
-                     dialogs::messageBox("saved as " + m_dir->filePath("b.png")
-                         + ", but the thumbnail " + m_dir->filePath("b_thumb.png")
-                         + " could not be written") }),
+    QCOMPARE(
+        click("Resize and save",
+            { saveAs("b.png"),
+                dialogs::messageBox("saved as " + m_dir->filePath("b.png") + ", but the thumbnail "
+                    + m_dir->filePath("b_thumb.png") + " could not be written") }),
         "");
     QCOMPARE(onDisk("b.png"), "png 220x148");
     QCOMPARE(QImage(m_dir->filePath("b.png")).pixel(110, 74), QColor(Qt::darkCyan).rgb());

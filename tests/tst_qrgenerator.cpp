@@ -77,8 +77,8 @@ void tst_QrGenerator::symbolMatchesLibraryAndFitsLevel()
     const QImage image = paintQrSymbol(*matrix);
     QCOMPARE(image.size(), QSize(code->width, code->width));
     for (int i = 0; i < code->width * code->width; ++i) {
-        QVERIFY(image.pixel(i % code->width, i / code->width)
-            == ((code->data[i] & 1) ? black : white));
+        QVERIFY(
+            image.pixel(i % code->width, i / code->width) == ((code->data[i] & 1) ? black : white));
     }
 }
 
@@ -130,8 +130,8 @@ void tst_QrGenerator::savesPngThatReadsBack_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("choice"); // picks both the accuracy and the resolution
     QTest::addColumn<QString>("name");
-    QTest::addRow("web address, low, .jpg name") << "https://example.org/a?b=c&d=e" << 0
-                                                 << "low.jpg"; // still gets PNG data
+    QTest::addRow("web address, low, .jpg name")
+        << "https://example.org/a?b=c&d=e" << 0 << "low.jpg"; // still gets PNG data
     QTest::addRow("accents, CJK and emoji") << "Crème brûlée, 日本語 😀🎉" << 1 << "m.png";
     // Without a UTF-8 marker a lone accent reads as CJK.
     QTest::addRow("single accent, quartile") << "é" << 2 << "q.png";

@@ -57,7 +57,8 @@ void tst_Startup::recognisesLoginStartAndFolder()
     for (const auto &[config, folder] : { std::pair("/cfg", "/cfg"),
              std::pair("", "/home/zoe/.config"), std::pair("relative", "/home/zoe/.config") }) {
         qputenv("XDG_CONFIG_HOME", config); // empty or relative: under the home folder
-        QCOMPARE(XdgAutostartRegistration().entryPath(), folder + QString("/autostart/mirvale.desktop"));
+        QCOMPARE(
+            XdgAutostartRegistration().entryPath(), folder + QString("/autostart/mirvale.desktop"));
     }
 }
 
@@ -65,12 +66,16 @@ void tst_Startup::writesQuotedEntry_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("exec"); // the Exec line as it must stand in the file
-    QTest::addRow("quotes") << R"(/a b/"hi"/it's)" << R"(Exec="/a b/\\"hi\\"/it's" "--startup")";
-    QTest::addRow("dollar, backquote, backslash")
-        << R"(/$H/`id`/b\s)" << R"(Exec="/\\$H/\\`id\\`/b\\\\s" "--startup")";
-    QTest::addRow("percent") << "/100%/%f" << R"(Exec="/100%%/%%f" "--startup")";
-    QTest::addRow("tab and newline") << "/a\tb/c\nd" << R"(Exec="/a\tb/c\nd" "--startup")";
-    QTest::addRow("non-ASCII") << "/zoë/Программы" << R"(Exec="/zoë/Программы" "--startup")";
+    QTest::addRow("quotes") << R"(/a b/"hi"/it's)"
+                            << R"(Exec="/a b/\\"hi\\"/it's" "--startup")";
+    QTest::addRow("dollar, backquote, backslash") << R"(/$H/`id`/b\s)"
+                                                  << R"(Exec="/\\$H/\\`id\\`/b\\\\s" "--startup")";
+    QTest::addRow("percent") << "/100%/%f"
+                             << R"(Exec="/100%%/%%f" "--startup")";
+    QTest::addRow("tab and newline") << "/a\tb/c\nd"
+                                     << R"(Exec="/a\tb/c\nd" "--startup")";
+    QTest::addRow("non-ASCII") << "/zoë/Программы"
+                               << R"(Exec="/zoë/Программы" "--startup")";
 }
 
 void tst_Startup::writesQuotedEntry()
@@ -81,7 +86,8 @@ void tst_Startup::writesQuotedEntry()
     QVERIFY(registration.enable(program, { "--startup" }));
     QVERIFY(registration.enable(program, { "--startup" })); // replaced, not added
     QCOMPARE(lines(),
-        QStringList({ "[Desktop Entry]", "Type=Application", "Name=mirvale", exec, "Terminal=false", "" }));
+        QStringList(
+            { "[Desktop Entry]", "Type=Application", "Name=mirvale", exec, "Terminal=false", "" }));
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 1);
 }
 
@@ -89,7 +95,8 @@ void tst_Startup::menuSwitchesEntryAndDefaultAppliesOnce()
 {
     auto manager = tray();
     QStringList texts;
-    for (const QAction *action : manager->findChild<QSystemTrayIcon *>()->contextMenu()->actions()) {
+    for (const QAction *action :
+        manager->findChild<QSystemTrayIcon *>()->contextMenu()->actions()) {
         texts << (action->isSeparator() ? "-" : action->text());
     }
     QCOMPARE(texts, QStringList({ "Open mirvale", "-", "Launch at startup", "-", "Quit" }));
@@ -125,7 +132,8 @@ void tst_Startup::unwritableEntryStaysOffAndWarnsOncePerRun()
     for (int run = 0; run < 2; ++run) {
         auto manager = tray(m_dir.filePath("file/autostart"));
         QCOMPARE(dialogs::runWithDialogs([&] { manager->applyFirstRunDefault(); },
-                     { dialogs::messageBox("could not be set to launch at startup") }), "");
+                     { dialogs::messageBox("could not be set to launch at startup") }),
+            "");
         QVERIFY(!entry(*manager, 2)->isChecked() && !defaultApplied());
         // The user's own try fails the same way, without a second box in this run.
         QCOMPARE(dialogs::runWithDialogs([&] { entry(*manager, 2)->trigger(); }), "");

@@ -12,8 +12,13 @@ const std::pair<const char *, Transform> operations[] = { { "Reverse text", reve
     { "Reverse per line", reversedPerLine }, { "Reverse word order", wordOrderReversed },
     { "Remove empty lines", withoutEmptyLines }, { "Remove double spaces", withoutDoubleSpaces },
     { "Tabs to spaces", tabsToSpaces },
-    { "words", [](const QString &t) { return QString::number(wordCount(t)); } },
-    { "lines", [](const QString &t) { return QString::number(lineCount(t)); } } };
+    { "words",
+        [](const QString &t) {
+            return QString::number(wordCount(t));
+        } },
+    { "lines", [](const QString &t) {
+         return QString::number(lineCount(t));
+     } } };
 enum { Reverse, PerLine, WordOrder, EmptyLines, DoubleSpaces, Tabs, Words, Lines };
 const QString family = "\U0001F469\u200D\U0001F467"; // emoji joined by ZWJ
 } // namespace
@@ -43,7 +48,8 @@ void tst_TextTools::transformsAndCounts_data()
     row(DoubleSpaces, "runs; space tab space untouched", "a   b  c \t d", "a b c \t d");
     row(Tabs, "one tab", "a\tb", "a    b");
     // Characters made of several code units are reversed whole.
-    row(Reverse, "surrogate pair, mark, zwj", "a\U0001F600e\u0301" + family, family + "e\u0301\U0001F600a");
+    row(Reverse, "surrogate pair, mark, zwj", "a\U0001F600e\u0301" + family,
+        family + "e\u0301\U0001F600a");
     // Windows line endings stay whole and in place; a lone carriage return is a character.
     row(Reverse, "crlf", "ab\r\ncd", "dc\r\nba");
     row(PerLine, "mixed endings, lone cr", "ab\r\ncd\nx\ry", "ba\r\ndc\ny\rx");
@@ -82,7 +88,8 @@ void tst_TextTools::invariantsHoldOnLongText()
         QVERIFY(!withoutEmptyLines(text).contains("\n\n"));
         QVERIFY(!withoutDoubleSpaces(text).contains("  "));
         QCOMPARE(tabsToSpaces(text).size(), text.size() + 3 * text.count(u'\t'));
-        QCOMPARE(wordCount(text), text.trimmed().split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).size());
+        QCOMPARE(wordCount(text),
+            text.trimmed().split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).size());
     }
 }
 
@@ -111,8 +118,9 @@ void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
         editor->setPlainText(text);
         click(operations[op].first);
         const QString after = operations[op].second(text);
-        QCOMPARE(shown(), QString("%1|Word count: %2|Line count: %3")
-                              .arg(after, operations[Words].second(after), operations[Lines].second(after)));
+        QCOMPARE(shown(),
+            QString("%1|Word count: %2|Line count: %3")
+                .arg(after, operations[Words].second(after), operations[Lines].second(after)));
     }
     // Typed and pasted (Windows line endings become lines).
     editor->clear();
@@ -130,8 +138,9 @@ void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
         }
         return found;
     };
-    for (const auto &[button, expected] : { std::pair("Align left", Qt::AlignLeft),
-             std::pair("Align center", Qt::AlignCenter), std::pair("Align right", Qt::AlignRight) }) {
+    for (const auto &[button, expected] :
+        { std::pair("Align left", Qt::AlignLeft), std::pair("Align center", Qt::AlignCenter),
+            std::pair("Align right", Qt::AlignRight) }) {
         editor->setPlainText("ab\ncd\nef");
         const QList<Qt::Alignment> initial = alignments();
         QTextCursor cursor(editor->document());

@@ -13,8 +13,14 @@
 
 namespace {
 using Theme = ThemeManager::Theme;
-ThemeManager *manager() { return ThemeManager::instance(); }
-QString stored() { return QSettings().value("appearance/theme").toString(); }
+ThemeManager *manager()
+{
+    return ThemeManager::instance();
+}
+QString stored()
+{
+    return QSettings().value("appearance/theme").toString();
+}
 
 } // namespace
 
@@ -51,7 +57,8 @@ void tst_Theme::appliesSavedTheme()
     if (!saved.isNull()) {
         QSettings().setValue("appearance/theme", saved);
     }
-    QApplication::setPalette(QPalette(darkPalette ? Qt::white : Qt::black, darkPalette ? Qt::black : Qt::white));
+    QApplication::setPalette(
+        QPalette(darkPalette ? Qt::white : Qt::black, darkPalette ? Qt::black : Qt::white));
     if (saved != "dark" && saved != "light") {
         expected = ThemeManager::systemPrefersDark(); // 6.5+ asks the platform, not the palette
     }
@@ -99,7 +106,8 @@ void tst_Theme::coloursFollowTheToggle()
     MainDashboard dashboard;
     dashboard.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dashboard));
-    const FloatingDisplay floating = makeFloatingDisplay(&dashboard, "Tokyo", "12:34:56", [](FloatingWidget *) {});
+    const FloatingDisplay floating =
+        makeFloatingDisplay(&dashboard, "Tokyo", "12:34:56", [](FloatingWidget *) {});
     floating.card->show();
     QVERIFY(QTest::qWaitForWindowExposed(floating.card));
     auto *badge = dashboard.findChild<QLabel *>("ToolIconBadge");
@@ -123,11 +131,14 @@ void tst_Theme::coloursFollowTheToggle()
 
 void tst_Theme::everyResourceOpens()
 {
-    for (const QString &name : QString("theme_light.qss theme_dark.qss app_logo moon qrcode text-tools "
+    for (const QString &name :
+        QString(
+            "theme_light.qss theme_dark.qss app_logo moon qrcode text-tools "
             "image-resize alarm calendar-due pdf pdf/open pdf/add_pages pdf/insert_page "
             "pdf/rotate_left pdf/rotate_right pdf/black_white pdf/remove_page pdf/undo pdf/crop "
             "pdf/fill_sign pdf/ocr pdf/compress pdf/export_image pdf/export_all pdf/close pdf/save "
-            "pdf/merge pdf/split pdf/highlight pdf/comment").split(' ')) {
+            "pdf/merge pdf/split pdf/highlight pdf/comment")
+            .split(' ')) {
         const bool sheet = name.endsWith(".qss");
         const QString path = sheet ? ":/resources/" + name : ":/resources/icons/" + name + ".svg";
         QFile file(path);

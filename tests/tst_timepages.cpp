@@ -29,10 +29,12 @@ Alarm alarm(const QTime &time, const QString &label = {}, bool enabled = true)
 }
 
 // The page's widgets of that type whose text or placeholder is text, in the order made.
-template<typename T> QList<T *> named(QWidget *page, const QString &text)
+template <typename T> QList<T *> named(QWidget *page, const QString &text)
 {
     QList<T *> found = page->findChildren<T *>();
-    found.removeIf([&](T *w) { return w->property("text") != text && w->property("placeholderText") != text; });
+    found.removeIf([&](T *w) {
+        return w->property("text") != text && w->property("placeholderText") != text;
+    });
     return found;
 }
 
@@ -49,11 +51,15 @@ QList<FloatingWidget *> shown(QWidget *page)
     return cards;
 }
 
-QString display(QWidget *card) { return card->findChild<QLabel *>("FloatingBigDisplay")->text(); }
+QString display(QWidget *card)
+{
+    return card->findChild<QLabel *>("FloatingBigDisplay")->text();
+}
 
 bool tick(QWidget *page)
 {
-    QSignalSpy spy(page->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly), &QTimer::timeout);
+    QSignalSpy spy(
+        page->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly), &QTimer::timeout);
     return spy.wait(3000);
 }
 } // namespace
@@ -77,22 +83,31 @@ private slots:
     void countsElapsedTimeAcrossDaylightSaving();
 
 private:
-    QPushButton *addWorldClock(const QString &city, int zone, const QList<dialogs::Step> &steps = {})
+    QPushButton *addWorldClock(
+        const QString &city, int zone, const QList<dialogs::Step> &steps = {})
     {
         named<QLineEdit>(m_clock.get(), "City name").first()->setText(city);
         m_clock->findChild<QComboBox *>()->setCurrentIndex(zone);
         const qsizetype rows = named<QPushButton>(m_clock.get(), "Pin").size();
         return press(m_clock.get(), "+ Add clock", steps).isEmpty()
-            ? named<QPushButton>(m_clock.get(), "Pin").value(rows) : nullptr;
+            ? named<QPushButton>(m_clock.get(), "Pin").value(rows)
+            : nullptr;
     }
-    QString add(const QString &title, const QDateTime &target, const QList<dialogs::Step> &steps = {})
+    QString add(
+        const QString &title, const QDateTime &target, const QList<dialogs::Step> &steps = {})
     {
         m_days->findChild<QDateTimeEdit *>()->setDateTime(target);
         named<QLineEdit>(m_days.get(), "e.g. Project deadline").first()->setText(title);
         return press(m_days.get(), "+ Add", steps);
     }
-    QPushButton *pin(int card) const { return named<QPushButton>(m_days.get(), "Pin to screen").at(card); }
-    QLabel *count(int card) const { return pin(card)->parentWidget()->findChild<QLabel *>("FloatingBigDisplay"); }
+    QPushButton *pin(int card) const
+    {
+        return named<QPushButton>(m_days.get(), "Pin to screen").at(card);
+    }
+    QLabel *count(int card) const
+    {
+        return pin(card)->parentWidget()->findChild<QLabel *>("FloatingBigDisplay");
+    }
 
     std::unique_ptr<ClockSuitePage> m_clock;
     std::unique_ptr<DaysCounterPage> m_days;
@@ -110,7 +125,8 @@ void tst_TimePages::formatsClockTextsAndParsesMinutes()
 {
     QCOMPARE(clockText(QTime(13, 45, 30, 999)), "13:45:30");
     QCOMPARE(dateText(QDate(2024, 3, 5)), "Tuesday, March 5");
-    QCOMPARE(stopwatchText(3299) + stopwatchText(3723400), "00:03.202:03.4"); // tenths cut, no hours
+    QCOMPARE(
+        stopwatchText(3299) + stopwatchText(3723400), "00:03.202:03.4"); // tenths cut, no hours
     QCOMPARE(countdownText(119 * 60 + 59), "119:59");
     QCOMPARE(countdownSecondsFromMinutes("35791394"), 2147483640); // the most 32 bits hold
     for (const char *refused : { "", "0", "-3", "5min", "35791395", "99999999999999999999" }) {
@@ -133,7 +149,8 @@ void tst_TimePages::formatsClockTextsAndParsesMinutes()
 void tst_TimePages::alarmsRingOncePerDayInListOrder()
 {
     const QDate today(2024, 6, 10);
-    QVERIFY(isAlarmDue(alarm(QTime(7, 0, 45)), {}, QDateTime(today, QTime(7, 0)))); // seconds ignored
+    QVERIFY(
+        isAlarmDue(alarm(QTime(7, 0, 45)), {}, QDateTime(today, QTime(7, 0)))); // seconds ignored
     QVERIFY(!isAlarmDue(alarm(QTime(7, 0)), {}, QDateTime(today, QTime(7, 0, 1))));
     QList<Alarm> alarms { alarm(QTime(0, 0)), alarm(QTime(23, 59)), alarm(QTime(0, 0), "", false),
         alarm(QTime(0, 0)) };
@@ -149,8 +166,9 @@ void tst_TimePages::alarmsRingOncePerDayInListOrder()
         }
         previous = now;
     }
-    QCOMPARE(rings, QStringList({ "10 23:59 #1", "11 00:00 #0", "11 00:00 #3", "11 23:59 #1",
-                        "12 00:00 #0", "12 00:00 #3" }));
+    QCOMPARE(rings,
+        QStringList({ "10 23:59 #1", "11 00:00 #0", "11 00:00 #3", "11 23:59 #1", "12 00:00 #0",
+            "12 00:00 #3" }));
     QCOMPARE(alarmItemText(alarm(QTime(7, 5), "Gym")), "07:05  \u2014  Gym");
 }
 
@@ -162,9 +180,11 @@ void tst_TimePages::formatsCountdowns()
         texts << formatCountdownTo(now, now.addMSecs(ms), "ago");
     }
     // Under a second past is still now; three years ahead cross a leap day.
-    QCOMPARE(texts, QStringList({ "0d 00:00:00", "0d 00:00:00", "0d 00:00:01 ago",
-                        "0d 00:01:01 ago", "1d 01:01:01", "1096d 00:00:00" }));
-    QCOMPARE(formatCountdown(std::numeric_limits<qint64>::min(), "ago"), "106751991167300d 15:30:08 ago");
+    QCOMPARE(texts,
+        QStringList({ "0d 00:00:00", "0d 00:00:00", "0d 00:00:01 ago", "0d 00:01:01 ago",
+            "1d 01:01:01", "1096d 00:00:00" }));
+    QCOMPARE(formatCountdown(std::numeric_limits<qint64>::min(), "ago"),
+        "106751991167300d 15:30:08 ago");
 }
 
 void tst_TimePages::clockCardsFollowTheClockAndAreForgottenWhenClosed()
@@ -188,21 +208,25 @@ void tst_TimePages::clockCardsFollowTheClockAndAreForgottenWhenClosed()
     pin->click();
     pin->click();
     QCOMPARE(shown(m_clock.get()).size(), 2);
-    QVERIFY(!first.contains(shown(m_clock.get()).at(0)) && !first.contains(shown(m_clock.get()).at(1)));
+    QVERIFY(
+        !first.contains(shown(m_clock.get()).at(0)) && !first.contains(shown(m_clock.get()).at(1)));
     keep->setChecked(false);
     QCOMPARE(shown(m_clock.get()).size(), 1);
 }
 
 void tst_TimePages::addsWorldClocks()
 {
-    m_clock->findChild<QComboBox *>()->setItemData(0, "Nowhere/Atlantis"); // as if the system lacked it
-    QVERIFY(!addWorldClock("Atlantis", 0, { dialogs::messageBox("That timezone isn't available on this system.") }));
+    m_clock->findChild<QComboBox *>()->setItemData(
+        0, "Nowhere/Atlantis"); // as if the system lacked it
+    QVERIFY(!addWorldClock(
+        "Atlantis", 0, { dialogs::messageBox("That timezone isn't available on this system.") }));
     QVERIFY(!named<QLineEdit>(m_clock.get(), "Atlantis").isEmpty()); // kept
     QStringList rows;
     for (const auto &[city, zone, id] : { std::tuple("   ", 9, "Australia/Sydney"),
              std::tuple("  My office \t", 6, "Asia/Kolkata") }) {
         const QDateTime utc = QDateTime::currentDateTimeUtc();
-        const QList<QLabel *> labels = addWorldClock(city, zone)->parentWidget()->findChildren<QLabel *>();
+        const QList<QLabel *> labels =
+            addWorldClock(city, zone)->parentWidget()->findChildren<QLabel *>();
         rows << labels.at(0)->text();
         QVERIFY(labels.at(1)->text() == zoneTimeText(utc, QTimeZone(id))
             || labels.at(1)->text() == zoneTimeText(utc.addSecs(1), QTimeZone(id)));
@@ -232,7 +256,9 @@ void tst_TimePages::stopwatchAndCountdown()
     QVERIFY(tick(page));
     const QString running = countdown->text();
     named<QLineEdit>(page, "5").first()->setText("35791395"); // its seconds overflow 32 bits
-    QCOMPARE(press(page, "Start timer", { dialogs::messageBox("Enter a positive number of minutes.") }), "");
+    QCOMPARE(
+        press(page, "Start timer", { dialogs::messageBox("Enter a positive number of minutes.") }),
+        "");
     QVERIFY(tick(page) && running.startsWith("04:5") && countdown->text() < running); // went on
     // Started again while running, it counts from the new length, and ends a tick after 00:00.
     auto *timer = page->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
@@ -248,7 +274,8 @@ void tst_TimePages::stopwatchAndCountdown()
 void tst_TimePages::alarmsRingFromTheTickOneBoxAtATime()
 {
     QLabel *world = addWorldClock("Home", 2)->parentWidget()->findChildren<QLabel *>().at(1);
-    QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().second() < 55, 10000); // clear of the minute's end
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QTime::currentTime().second() < 55, 10000); // clear of the minute's end
     const QTime next = QTime::currentTime().addSecs(60);
     for (const auto &[later, label] : { std::pair(0, "first"), std::pair(0, ""),
              std::pair(0, "switched off"), std::pair(1, "later") }) {
@@ -275,11 +302,14 @@ void tst_TimePages::alarmsRingFromTheTickOneBoxAtATime()
         setZoneAhead(minutes);
         QVERIFY(QTest::qWaitFor([&] { return whileOpen.size() == boxes; }));
     };
-    QCOMPARE(dialogs::runWithDialogs([&] { moveClock(1, 2); }, { ring("first"), ring("Alarm") }), "");
-    QVERIFY(whileOpen.first().at(0) != 'x' && whileOpen.first().at(1) == 'x' && world->text() != "x");
+    QCOMPARE(
+        dialogs::runWithDialogs([&] { moveClock(1, 2); }, { ring("first"), ring("Alarm") }), "");
+    QVERIFY(
+        whileOpen.first().at(0) != 'x' && whileOpen.first().at(1) == 'x' && world->text() != "x");
     QCOMPARE(dialogs::runWithDialogs([&] { moveClock(2, 3); }, { ring("later") }), "");
     // Rung today: not again.
-    QCOMPARE(dialogs::runWithDialogs([&] { QVERIFY(tick(m_clock.get()) && tick(m_clock.get())); }), "");
+    QCOMPARE(
+        dialogs::runWithDialogs([&] { QVERIFY(tick(m_clock.get()) && tick(m_clock.get())); }), "");
 }
 
 void tst_TimePages::refusesBlankCounterTitles()
@@ -299,16 +329,20 @@ void tst_TimePages::countersAndTheirCardsCountEverySecond()
     add("Ahead", m_now.addSecs(3605));
     add("Passed", m_now.addSecs(-5000));
     pin(1)->click();
-    QLabel *const labels[] = { count(0), count(1), shown(m_days.get()).first()->findChild<QLabel *>("FloatingBigDisplay") };
+    QLabel *const labels[] = { count(0), count(1),
+        shown(m_days.get()).first()->findChild<QLabel *>("FloatingBigDisplay") };
     for (QLabel *label : labels) {
         label->setText("stale");
     }
     const QDateTime before = QDateTime::currentDateTime();
     QTRY_VERIFY_WITH_TIMEOUT(labels[0]->text() != "stale" && labels[2]->text() != "stale", 2500);
-    for (const auto &[label, target] : { std::pair(labels[0], 3605), std::pair(labels[1], -5000) }) {
+    for (const auto &[label, target] :
+        { std::pair(labels[0], 3605), std::pair(labels[1], -5000) }) {
         const qint64 secs = before.secsTo(m_now.addSecs(target));
         QVERIFY2(QStringList({ formatCountdown(secs, "ago"), formatCountdown(secs - 1, "ago"),
-                     formatCountdown(secs - 2, "ago") }).contains(label->text()), qPrintable(label->text()));
+                                 formatCountdown(secs - 2, "ago") })
+                     .contains(label->text()),
+            qPrintable(label->text()));
     }
     QCOMPARE(labels[2]->text(), labels[1]->text());
 }

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 FloatingDisplay makeFloatingDisplay(QWidget *host, const QString &title, const QString &text,
-                                    const std::function<void(FloatingWidget *card)> &forget)
+    const std::function<void(FloatingWidget *card)> &forget)
 {
     auto *card = new FloatingWidget(title, host);
     // Its size and weight come from the style sheets.

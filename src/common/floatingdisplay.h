@@ -20,4 +20,4 @@ struct FloatingDisplay
 // still shown; the card then hides itself and stays a child of host, so forget drops the host's
 // record of it and nothing more.
 FloatingDisplay makeFloatingDisplay(QWidget *host, const QString &title, const QString &text,
-                                    const std::function<void(FloatingWidget *card)> &forget);
+    const std::function<void(FloatingWidget *card)> &forget);

@@ -32,9 +32,13 @@ std::pair<QString, QRect> window(const QProcess &program)
                                  .split('\n', Qt::SkipEmptyParts)) {
         const QString info = run({ "xwininfo", "-id", id });
         int v[4] = {};
-        const char *labels[] = { "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height" };
+        const char *labels[] = { "Absolute upper-left X", "Absolute upper-left Y", "Width",
+            "Height" };
         for (int i = 0; i < 4; ++i) {
-            v[i] = QRegularExpression(labels[i] + QString(":\\s*(-?\\d+)")).match(info).captured(1).toInt();
+            v[i] = QRegularExpression(labels[i] + QString(":\\s*(-?\\d+)"))
+                       .match(info)
+                       .captured(1)
+                       .toInt();
         }
         if (v[2] >= 640) {
             return { id, QRect(v[0], v[1], v[2], v[3]) };
@@ -85,7 +89,8 @@ void tst_Shell::sizesAndCentres_data()
     QTest::addRow("tool page") << QRect(0, 0, 1920, 1040) << 6 << page;
     QTest::addRow("grid at minimum") << QRect(0, 0, 1366, 728) << 0 << QRect(362, 123, 640, 480);
     QTest::addRow("page rounded") << QRect(0, 0, 1366, 728) << 3 << QRect(136, 72, 1093, 582);
-    QTest::addRow("second screen") << QRect(1920, 40, 2560, 1400) << 0 << QRect(2687, 459, 1024, 560);
+    QTest::addRow("second screen")
+        << QRect(1920, 40, 2560, 1400) << 0 << QRect(2687, 459, 1024, 560);
     // Smaller than the minimum: the corner stays inside the area.
     QTest::addRow("tiny area") << QRect(0, 0, 600, 400) << 1 << QRect(0, 0, 640, 480);
 }
@@ -116,9 +121,9 @@ void tst_Shell::cardsOpenPagesAndBackReturns()
         back->click();
         QCOMPARE(dashboard.geometry(), grid);
     }
-    QCOMPARE(seen, QStringList({ "1QRGeneratorPageaccent", "2TextToolsPagepro",
-                       "3ImageResizerPagesuccess", "4ClockSuitePagewarning",
-                       "5DaysCounterPagedanger", "6PdfToolsPageaccent" }));
+    QCOMPARE(seen,
+        QStringList({ "1QRGeneratorPageaccent", "2TextToolsPagepro", "3ImageResizerPagesuccess",
+            "4ClockSuitePagewarning", "5DaysCounterPagedanger", "6PdfToolsPageaccent" }));
     QSignalSpy changes(stack, &QStackedWidget::currentChanged);
     for (const char *id : { "QR", "", "calculator", " qr" }) { // ids no card uses
         QVERIFY(QMetaObject::invokeMethod(&dashboard, "openTool", Q_ARG(QString, QString(id))));
@@ -159,11 +164,13 @@ void tst_Shell::floatingCardClosesPinsAndDrags()
     };
     QSignalSpy spy(card, &FloatingWidget::closeRequested);
     bool visibleWhenSignalled = false;
-    connect(card, &FloatingWidget::closeRequested, card, [&] { visibleWhenSignalled = card->isVisible(); });
+    connect(card, &FloatingWidget::closeRequested, card,
+        [&] { visibleWhenSignalled = card->isVisible(); });
     click("FloatingCloseButton");
     QVERIFY(spy.size() == 1 && visibleWhenSignalled && !card->isVisible());
     card->show(); // still there, as it was
-    QVERIFY(card->title() == "Lisbon" && card->findChild<QPushButton *>("FloatingPinButton")->isChecked());
+    QVERIFY(card->title() == "Lisbon"
+        && card->findChild<QPushButton *>("FloatingPinButton")->isChecked());
     for (const bool onTop : { false, true }) {
         click("FloatingPinButton");
         QCOMPARE(card->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
@@ -188,7 +195,8 @@ void tst_Shell::floatingCardClosesPinsAndDrags()
             QTRY_COMPARE(window->position(), start); // the next event needs the new place
         }
         QTest::mouseEvent(QTest::MouseRelease, window, button, {}, window->mapFromGlobal(at));
-        QTest::mouseEvent(QTest::MouseMove, window, Qt::NoButton, {}, window->mapFromGlobal(at + QPoint(30, 20)));
+        QTest::mouseEvent(
+            QTest::MouseMove, window, Qt::NoButton, {}, window->mapFromGlobal(at + QPoint(30, 20)));
         QCOMPARE(card->pos(), start);
     }
 }
@@ -217,8 +225,9 @@ void tst_Shell::programWithoutTray()
     QProcess openbox;
     openbox.start("openbox", { "--sm-disable" });
     const QString id = window(program).first;
-    QTRY_VERIFY_WITH_TIMEOUT((run({ "xdotool", "windowactivate", id }),
-                                 run({ "xdotool", "getactivewindow" }) == id), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (run({ "xdotool", "windowactivate", id }), run({ "xdotool", "getactivewindow" }) == id),
+        10000);
     run({ "xdotool", "key", "alt+F4" });
     QVERIFY(program.waitForFinished(10000) && program.exitCode() == 0);
     openbox.terminate();
@@ -238,7 +247,9 @@ void tst_Shell::programWithTray()
     QProcess loginStart;
     start(loginStart, home, { "--startup" });
     QTRY_VERIFY_WITH_TIMEOUT(!run({ "xdotool", "search", "--all", "--onlyvisible", "--pid",
-                                 QString::number(loginStart.processId()) }).isEmpty(), 10000);
+                                      QString::number(loginStart.processId()) })
+                                  .isEmpty(),
+        10000);
     QVERIFY(window(loginStart).first.isEmpty());
     loginStart.terminate();
     QVERIFY(loginStart.waitForFinished());
@@ -247,8 +258,9 @@ void tst_Shell::programWithTray()
     MainDashboard dashboard;
     TrayManager manager(&dashboard, std::make_unique<XdgAutostartRegistration>(autostart.path()));
     auto *tray = manager.findChild<QSystemTrayIcon *>();
-    for (const auto &[reason, shows] : { std::pair(QSystemTrayIcon::Trigger, true),
-             std::pair(QSystemTrayIcon::DoubleClick, true), std::pair(QSystemTrayIcon::Context, false) }) {
+    for (const auto &[reason, shows] :
+        { std::pair(QSystemTrayIcon::Trigger, true), std::pair(QSystemTrayIcon::DoubleClick, true),
+            std::pair(QSystemTrayIcon::Context, false) }) {
         dashboard.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dashboard) && tray->isVisible());
         QVERIFY(!dashboard.close() && !dashboard.isVisible());

@@ -319,7 +319,7 @@ void ClockSuitePage::toggleWorldClockFloating(const QString &city, const QTimeZo
         // Cards are keyed by city text, so rows sharing a name share the card.
         const FloatingDisplay display =
             makeFloatingDisplay(this, city, zoneTimeText(QDateTime::currentDateTimeUtc(), zone),
-                                [this, city](FloatingWidget *) { m_floatingZoneClocks.remove(city); });
+                [this, city](FloatingWidget *) { m_floatingZoneClocks.remove(city); });
         m_floatingZoneClocks.insert(city, FloatingZoneClock { display.card, display.label, zone });
     }
     m_floatingZoneClocks.value(city).card->show();

@@ -149,7 +149,8 @@ void ImageResizerPage::resizeAndSave()
         warn(tr("Enter a valid width and height."));
         return;
     }
-    const QSize target = ResizeMath::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked());
+    const QSize target =
+        ResizeMath::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked());
     // Smooth scaling fills tables as long as the target's sides before it asks for the image,
     // whatever the memory: make sure an image of that size can be had at all first. The target
     // already keeps the proportions when asked to, so it is used as it is.
