@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -38,8 +37,7 @@ struct Step
 inline QString runWithDialogs(const std::function<void()> &action, QList<Step> steps = {})
 {
     QStringList errors;
-    // A file dialog stays active for a moment after its nested "already exists" box was answered.
-    QList<QPointer<QWidget>> seen;
+    QList<QPointer<QWidget>> seen; // a file dialog stays active a moment after its nested box
     qsizetype next = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -93,13 +91,12 @@ inline Step fileDialog(const QString &title, const QString &folder, const QStrin
 {
     return { &QFileDialog::staticMetaObject, title, [=](QWidget *w) {
                 auto *dialog = static_cast<QFileDialog *>(w);
-                auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
                 if (names.isEmpty()) {
                     return dialog->reject();
                 }
                 dialog->setDirectory(folder);
-                nameEdit->setText(
-                    names.size() == 1 ? names.first() : '"' + names.join("\" \"") + '"');
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                    ->setText(names.size() == 1 ? names.first() : '"' + names.join("\" \"") + '"');
                 static_cast<QDialog *>(dialog)->accept();
             } };
 }
@@ -114,11 +111,7 @@ inline Step inputDialog(const QString &title, bool cancel, std::function<void(QI
 {
     return { &QInputDialog::staticMetaObject, title, [=](QWidget *w) {
                 auto *dialog = static_cast<QInputDialog *>(w);
-                if (cancel) {
-                    return dialog->reject();
-                }
-                type(dialog);
-                dialog->accept();
+                cancel ? dialog->reject() : (type(dialog), dialog->accept());
             } };
 }
 

