@@ -46,21 +46,15 @@ void tst_QrGenerator::symbolFitsLevelAndScalesSharp()
     QVERIFY(!encodeQrText(QString(), QR_ECLEVEL_M));
     const QImage scaled = scaleQrSymbol(paintQrSymbol(*encodeQrText("hi", QR_ECLEVEL_L)), 512);
     QCOMPARE(scaled.size(), QSize(512, 512));
-    // Row 6 of 21 is the timing pattern: from the corner, a finder, 7 alternating modules, a
-    // finder; every module 24 or 25 pixels wide, every pixel black or white.
-    QList<int> runs = { 1 };
-    const int y = 6 * 512 / 21 + 12;
-    QCOMPARE(scaled.pixel(0, y), qRgb(0, 0, 0));
-    for (int x = 1; x < 512; ++x) {
-        QVERIFY(scaled.pixel(x, y) == qRgb(0, 0, 0) || scaled.pixel(x, y) == qRgb(255, 255, 255));
-        if (scaled.pixel(x, y) != scaled.pixel(x - 1, y)) {
-            runs << 0;
-        }
-        ++runs.last();
+    // No light margin: three corners lie in finder patterns. Row 6 of 21 holds the timing
+    // pattern, dark from column 8, light at 9; column 7 is the light separator. Nothing grey.
+    const QList<QPoint> dark { { 0, 0 }, { 511, 0 }, { 0, 511 }, { 207, 158 } };
+    for (int i = 0; i < 512 * 512; ++i) {
+        const QRgb pixel = scaled.pixel(i % 512, i / 512);
+        QVERIFY(pixel == qRgb(0, 0, 0) || pixel == qRgb(255, 255, 255));
     }
-    QCOMPARE(runs.size(), 9);
-    for (const int run : runs.mid(1, 7)) {
-        QVERIFY2(run == 24 || run == 25, qPrintable(QString::number(run)));
+    for (const QPoint &at : dark + QList<QPoint> { { 231, 158 }, { 180, 0 } }) {
+        QCOMPARE(scaled.pixel(at) == qRgb(0, 0, 0), dark.contains(at));
     }
 }
 

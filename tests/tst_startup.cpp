@@ -16,7 +16,6 @@ private slots:
     void writesQuotedEntry();
     void menuSwitchesEntryAndDefaultAppliesOnce();
     void unwritableEntryStaysOffAndWarnsOncePerRun();
-    void recognisesLoginStartAndFolder(); // last: it changes the environment
 
 private:
     std::unique_ptr<TrayManager> tray(const QString &folder = {})
@@ -43,23 +42,6 @@ void tst_Startup::init()
 {
     QSettings().clear();
     QFile::remove(m_dir.filePath("mirvale.desktop"));
-}
-
-void tst_Startup::recognisesLoginStartAndFolder()
-{
-    QVERIFY(isLoginStart({ "mirvale", "-x", "--startup" }));
-    for (const char *other : { "--Startup", "--startupx", "-startup", "" }) {
-        QVERIFY2(!isLoginStart({ "mirvale", other }), other);
-    }
-    QCOMPARE(windowsRunCommand("C:/Program Files/m.exe", { "--startup" }),
-        QDir::toNativeSeparators(R"("C:/Program Files/m.exe" --startup)"));
-    qputenv("HOME", "/home/zoe");
-    for (const auto &[config, folder] : { std::pair("/cfg", "/cfg"),
-             std::pair("", "/home/zoe/.config"), std::pair("relative", "/home/zoe/.config") }) {
-        qputenv("XDG_CONFIG_HOME", config); // empty or relative: under the home folder
-        QCOMPARE(
-            XdgAutostartRegistration().entryPath(), folder + QString("/autostart/mirvale.desktop"));
-    }
 }
 
 void tst_Startup::writesQuotedEntry_data()

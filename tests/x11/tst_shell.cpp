@@ -1,6 +1,5 @@
 // The shell on a private 1920 x 1040 X display, first without a notification area, then with
 // one (trayer); the built program is started as a user starts it and watched from outside.
-#include "common/floatingwidget.h"
 #include "common/loginregistration.h"
 #include "common/traymanager.h"
 #include "common/windowsizing.h"
@@ -69,7 +68,6 @@ private slots:
     void sizesAndCentres_data();
     void sizesAndCentres();
     void cardsOpenPagesAndBackReturns();
-    void floatingCardClosesPinsAndDrags();
     void programWithoutTray();
     void programWithTray();
 };
@@ -126,43 +124,6 @@ void tst_Shell::cardsOpenPagesAndBackReturns()
     const QRect maximised = dashboard.geometry();
     stack->setCurrentIndex(4);
     QCOMPARE(dashboard.geometry(), maximised);
-}
-
-void tst_Shell::floatingCardClosesPinsAndDrags()
-{
-    QWidget host;
-    auto *card = new FloatingWidget("Lisbon", &host);
-    QWindow *window = (card->move(300, 200), card->show(), card->windowHandle());
-    QVERIFY(QTest::qWaitForWindowExposed(card));
-    const auto click = [&](const char *name) {
-        QTest::mouseClick(window, Qt::LeftButton, {},
-            card->findChild<QPushButton *>(name)->mapTo(card, QPoint(9, 9)));
-    };
-    QSignalSpy closed(card, &FloatingWidget::closeRequested);
-    click("FloatingCloseButton");
-    QVERIFY(closed.size() == 1 && !card->isVisible());
-    card->show();
-    // Unpinned it leaves the top and stays where it was.
-    click("FloatingPinButton");
-    QVERIFY(!card->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    QVERIFY(QTest::qWaitForWindowExposed(card));
-    QTRY_COMPARE(window->position(), QPoint(300, 200));
-    // Only the left button drags; releasing it ends the drag.
-    QPoint start(300, 200);
-    for (const Qt::MouseButton button : { Qt::LeftButton, Qt::RightButton }) {
-        QPoint at = start + QPoint(20, 12);
-        QTest::mouseEvent(QTest::MousePress, window, button, {}, window->mapFromGlobal(at));
-        for (const QPoint step : { QPoint(17, 11), QPoint(-22, -7) }) {
-            at += step;
-            QTest::mouseEvent(QTest::MouseMove, window, button, {}, window->mapFromGlobal(at));
-            start += button == Qt::LeftButton ? step : QPoint();
-            QTRY_COMPARE(window->position(), start); // the next event needs the new place
-        }
-        QTest::mouseEvent(QTest::MouseRelease, window, button, {}, window->mapFromGlobal(at));
-        QTest::mouseEvent(
-            QTest::MouseMove, window, Qt::NoButton, {}, window->mapFromGlobal(at + QPoint(30, 20)));
-        QCOMPARE(card->pos(), start);
-    }
 }
 
 void tst_Shell::programWithoutTray()
