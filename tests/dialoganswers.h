@@ -125,15 +125,19 @@ inline Step textDialog(const QString &title, const QString &text)
     return inputDialog(title, text.isNull(), [text](QInputDialog *d) { d->setTextValue(text); });
 }
 
-// Clicks the page's tool button with this text while the steps answer its dialogs.
+// Clicks the page's button with this text (a tool button first) while the steps answer its
+// dialogs.
 inline QString click(QWidget *page, const QString &text, QList<Step> steps = {})
 {
-    for (QToolButton *tool : page->findChildren<QToolButton *>()) {
-        if (tool->text() == text) {
-            return runWithDialogs([tool] { tool->click(); }, std::move(steps));
+    QList<QAbstractButton *> buttons;
+    for (QAbstractButton *button : page->findChildren<QAbstractButton *>()) {
+        if (button->text() == text) {
+            qobject_cast<QToolButton *>(button) ? buttons.prepend(button) : buttons.append(button);
         }
     }
-    return QStringLiteral("no button ") + text;
+    return buttons.isEmpty()
+        ? QStringLiteral("no button ") + text
+        : runWithDialogs([button = buttons.first()] { button->click(); }, std::move(steps));
 }
 
 } // namespace dialogs

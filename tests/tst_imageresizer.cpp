@@ -23,15 +23,9 @@ private slots:
     void reportsWhatWasNotSaved();
 
 private:
-    // Clicks the button whose text starts with text while the steps answer its dialogs.
     QString click(const QString &text, const QList<dialogs::Step> &steps = {})
     {
-        for (QAbstractButton *b : m_page->findChildren<QAbstractButton *>()) {
-            if (b->text().startsWith(text)) {
-                return dialogs::runWithDialogs([b] { b->click(); }, steps);
-            }
-        }
-        return "no button " + text;
+        return dialogs::click(m_page.get(), text, steps);
     }
     dialogs::Step saveAs(const QString &name) const
     {
@@ -49,7 +43,7 @@ private:
                                             : image.save(file.fileName(), "PNG");
         file.close();
         more.prepend(dialogs::fileDialog("Choose an image", m_dir->path(), { name }));
-        return written ? click("Browse for image", more) : "could not write " + name;
+        return written ? click("Browse for image…", more) : "could not write " + name;
     }
     QList<QLineEdit *> fields() const { return m_page->findChildren<QLineEdit *>(); }
     QString sizeFields() const { return fields().at(0)->text() + 'x' + fields().at(1)->text(); }
@@ -146,7 +140,7 @@ void tst_ImageResizer::savesFromTheSourceWithThumbnails()
     click("Create thumbnails too");
     QCOMPARE(click("Resize and save", { saveAs("out.png") }), "");
     QCOMPARE(onDisk("out.png") + ", " + onDisk("out_thumb.png"), "png 800x600, png 160x80");
-    click("Keep proportions");
+    click("Keep proportions — fits within width or height");
     QCOMPARE(click("Resize and save", { saveAs("out.jpg") }), "");
     QCOMPARE(onDisk("out.jpg") + ", " + onDisk("out_thumb.jpg"), "jpeg 800x400, jpeg 160x80");
     QCOMPARE(preview(), QSize(220, 110));

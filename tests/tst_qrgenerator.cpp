@@ -21,8 +21,7 @@ private slots:
 private:
     QString save(const QList<dialogs::Step> &steps)
     {
-        QPushButton *button = m_page->findChild<QPushButton *>("PrimaryButton");
-        return dialogs::runWithDialogs([button] { button->click(); }, steps);
+        return dialogs::click(m_page.get(), "Save PNG", steps);
     }
     QComboBox *combo(int index) const { return m_page->findChildren<QComboBox *>().at(index); }
     QLabel *preview() const { return m_page->findChild<QLabel *>("QRPreview"); }

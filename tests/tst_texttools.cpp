@@ -1,6 +1,8 @@
 #include "tools/text/texttoolspage.h"
 #include "tools/text/texttransforms.h"
 
+#include "dialoganswers.h"
+
 #include <QtTest>
 #include <QtWidgets>
 
@@ -70,13 +72,6 @@ void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
 {
     TextToolsPage page;
     auto *editor = page.findChild<QTextEdit *>();
-    const auto click = [&page](const QString &text) {
-        for (QPushButton *button : page.findChildren<QPushButton *>()) {
-            if (button->text() == text) {
-                button->click();
-            }
-        }
-    };
     const auto shown = [&page, editor] {
         QStringList texts { editor->toPlainText() };
         for (const QLabel *label : page.findChildren<QLabel *>()) {
@@ -89,7 +84,7 @@ void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
     const QString text = "one  two\tthree\n\n  four \U0001F600"; // each button changes it
     for (int op = Reverse; op <= Tabs; ++op) {
         editor->setPlainText(text);
-        click(operations[op].first);
+        dialogs::click(&page, operations[op].first);
         const QString after = operations[op].second(text);
         QCOMPARE(shown(), after + '|' + counts(after));
     }
@@ -113,19 +108,19 @@ void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
     cursor.movePosition(QTextCursor::NextCharacter);
     cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
     editor->setTextCursor(cursor);
-    click("Align right");
+    dialogs::click(&page, "Align right");
     QCOMPARE(alignments(), QList<Qt::Alignment>({ Qt::AlignRight, Qt::AlignRight, initial.at(2) }));
-    click("Align center");
+    dialogs::click(&page, "Align center");
     QCOMPARE(
         alignments(), QList<Qt::Alignment>({ Qt::AlignCenter, Qt::AlignCenter, initial.at(2) }));
-    click("Tabs to spaces");
+    dialogs::click(&page, "Tabs to spaces");
     QCOMPARE(alignments(), initial);
     // Copy takes the whole text though a part is selected, and an empty one too.
     for (const QString &copied : { QString("one\ntwo"), QString() }) {
         QGuiApplication::clipboard()->setText("earlier");
         editor->setPlainText(copied);
         editor->moveCursor(QTextCursor::NextWord, QTextCursor::KeepAnchor);
-        click("Copy");
+        dialogs::click(&page, "Copy");
         QCOMPARE(QGuiApplication::clipboard()->text(), copied);
     }
 }

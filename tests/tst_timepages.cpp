@@ -32,12 +32,6 @@ template <typename T> QList<T *> named(QWidget *page, const QString &text)
     return found;
 }
 
-QString press(QWidget *page, const QString &text, const QList<dialogs::Step> &steps = {})
-{
-    QPushButton *button = named<QPushButton>(page, text).value(0);
-    return button ? dialogs::runWithDialogs([button] { button->click(); }, steps) : "no " + text;
-}
-
 QList<FloatingWidget *> shown(QWidget *page)
 {
     QList<FloatingWidget *> cards = page->findChildren<FloatingWidget *>();
@@ -74,7 +68,7 @@ private:
         named<QLineEdit>(m_clock.get(), "City name").first()->setText(city);
         m_clock->findChild<QComboBox *>()->setCurrentIndex(zone);
         const qsizetype rows = named<QPushButton>(m_clock.get(), "Pin").size();
-        return press(m_clock.get(), "+ Add clock", steps).isEmpty()
+        return dialogs::click(m_clock.get(), "+ Add clock", steps).isEmpty()
             ? named<QPushButton>(m_clock.get(), "Pin").value(rows)
             : nullptr;
     }
@@ -83,7 +77,7 @@ private:
     {
         m_days->findChild<QDateTimeEdit *>()->setDateTime(target);
         named<QLineEdit>(m_days.get(), "e.g. Project deadline").first()->setText(title);
-        return press(m_days.get(), "+ Add", steps);
+        return dialogs::click(m_days.get(), "+ Add", steps);
     }
     QPushButton *pin(int card) const
     {
@@ -177,8 +171,8 @@ void tst_TimePages::countdownRunsAndEnds()
     QWidget *page = m_clock.get();
     QLabel *countdown = named<QLabel>(page, "00:00").first();
     named<QLineEdit>(page, "5").first()->setText("35791395"); // its seconds overflow 32 bits
-    QCOMPARE(
-        press(page, "Start timer", { dialogs::messageBox("Enter a positive number of minutes.") }),
+    QCOMPARE(dialogs::click(page, "Start timer",
+                 { dialogs::messageBox("Enter a positive number of minutes.") }),
         "");
     // It counts from the length typed, and ends a tick after 00:00.
     auto *timer = page->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
@@ -186,7 +180,7 @@ void tst_TimePages::countdownRunsAndEnds()
     QStringList texts;
     connect(timer, &QTimer::timeout, this, [&] { texts << countdown->text(); });
     named<QLineEdit>(page, "35791395").first()->setText("1");
-    press(page, "Start timer");
+    dialogs::click(page, "Start timer");
     QTRY_VERIFY(texts.contains("Time's up!"));
     QCOMPARE(texts.mid(0, 1) + texts.mid(59, 2), QStringList({ "00:59", "00:00", "Time's up!" }));
 }
@@ -199,7 +193,7 @@ void tst_TimePages::alarmsRingFromTheTickOneBoxAtATime()
     for (const char *label : { "first", "", "switched off" }) {
         m_clock->findChild<QTimeEdit *>()->setTime(next);
         named<QLineEdit>(m_clock.get(), "What's this alarm for?").first()->setText(label);
-        press(m_clock.get(), "+ New alarm");
+        dialogs::click(m_clock.get(), "+ New alarm");
     }
     auto *list = m_clock->findChild<QListWidget *>();
     QCOMPARE(list->item(0)->text(), next.toString("HH:mm") + "  \u2014  first");
