@@ -3,6 +3,7 @@
 #include "maindashboard.h"
 
 #include <QApplication>
+#include <QSystemTrayIcon>
 
 int main(int argc, char *argv[])
 {
@@ -19,7 +20,9 @@ int main(int argc, char *argv[])
 
     MainDashboard dashboard;
     TrayManager trayManager(&dashboard);
-    if (!trayManager.startedFromStartup()) {
+    // Started at login the window waits in the tray; with no tray to wait in, it shows, or the
+    // program would run with nothing on screen to reach it by.
+    if (!trayManager.startedFromStartup() || !QSystemTrayIcon::isSystemTrayAvailable()) {
         dashboard.show();
     }
     return app.exec();

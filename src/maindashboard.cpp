@@ -14,7 +14,6 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,13 +23,25 @@
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 namespace {
 struct ToolInfo
 {
-    QString id;
-    QString iconPath;
-    QString title;
-    QString accentRole;
+    const char *id;
+    const char *iconPath;
+    const char *title; // translated in the MainDashboard context
+    const char *accentRole;
+};
+
+// The grid's cards and the stack's pages, in one order: the tool at position i is page i + 1.
+constexpr ToolInfo tools[] = {
+    { "qr", ":/resources/icons/qrcode.svg", QT_TR_NOOP("QR generator"), "accent" },
+    { "text", ":/resources/icons/text-tools.svg", QT_TR_NOOP("Text tools"), "pro" },
+    { "image", ":/resources/icons/image-resize.svg", QT_TR_NOOP("Image resizer"), "success" },
+    { "clock", ":/resources/icons/alarm.svg", QT_TR_NOOP("Clock suite"), "warning" },
+    { "days", ":/resources/icons/calendar-due.svg", QT_TR_NOOP("Days counter"), "danger" },
+    { "pdf", ":/resources/icons/pdf.svg", QT_TR_NOOP("PDF tools"), "accent" },
 };
 } // namespace
 
@@ -47,6 +58,7 @@ MainDashboard::MainDashboard(QWidget *parent)
 
     m_stack->addWidget(buildHomePage());
 
+    // In the order of the tools table, which maps each tool id to its page.
     const auto addPage = [this](auto *page) {
         using Page = std::remove_pointer_t<decltype(page)>;
         connect(page, &Page::backRequested, this, [this] { m_stack->setCurrentIndex(0); });
@@ -125,26 +137,12 @@ QWidget *MainDashboard::buildToolGrid()
     m_grid = new QGridLayout(gridPage);
     m_grid->setSpacing(14);
 
-    const QList<ToolInfo> tools = {
-        { QStringLiteral("qr"), QStringLiteral(":/resources/icons/qrcode.svg"),
-          tr("QR generator"), QStringLiteral("accent") },
-        { QStringLiteral("text"), QStringLiteral(":/resources/icons/text-tools.svg"),
-          tr("Text tools"), QStringLiteral("pro") },
-        { QStringLiteral("image"), QStringLiteral(":/resources/icons/image-resize.svg"),
-          tr("Image resizer"), QStringLiteral("success") },
-        { QStringLiteral("clock"), QStringLiteral(":/resources/icons/alarm.svg"),
-          tr("Clock suite"), QStringLiteral("warning") },
-        { QStringLiteral("days"), QStringLiteral(":/resources/icons/calendar-due.svg"),
-          tr("Days counter"), QStringLiteral("danger") },
-        { QStringLiteral("pdf"), QStringLiteral(":/resources/icons/pdf.svg"), tr("PDF tools"),
-          QStringLiteral("accent") },
-    };
-
     int row = 0;
     int column = 0;
     for (const ToolInfo &tool : tools) {
-        m_grid->addWidget(createToolCard(tool.id, tool.iconPath, tool.title, tool.accentRole), row,
-                          column);
+        m_grid->addWidget(createToolCard(QLatin1String(tool.id), QLatin1String(tool.iconPath),
+                                         tr(tool.title), QLatin1String(tool.accentRole)),
+                          row, column);
         if (++column == 3) {
             column = 0;
             ++row;
@@ -186,14 +184,11 @@ QWidget *MainDashboard::createToolCard(const QString &id, const QString &iconPat
 
 void MainDashboard::openTool(const QString &toolId)
 {
-    static const QHash<QString, int> pageIndexOfTool = {
-        { QStringLiteral("qr"), 1 },   { QStringLiteral("text"), 2 },
-        { QStringLiteral("image"), 3 }, { QStringLiteral("clock"), 4 },
-        { QStringLiteral("days"), 5 }, { QStringLiteral("pdf"), 6 },
-    };
-    const auto it = pageIndexOfTool.constFind(toolId);
-    if (it != pageIndexOfTool.constEnd()) {
-        m_stack->setCurrentIndex(it.value());
+    for (int i = 0; i < int(std::size(tools)); ++i) {
+        if (toolId == QLatin1String(tools[i].id)) {
+            m_stack->setCurrentIndex(i + 1);
+            return;
+        }
     }
 }
 

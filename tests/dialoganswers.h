@@ -4,8 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -39,8 +37,7 @@ struct Step
 inline QString runWithDialogs(const std::function<void()> &action, QList<Step> steps = {})
 {
     QStringList errors;
-    // A file dialog stays active for a moment after its nested "already exists" box was answered.
-    QList<QPointer<QWidget>> seen;
+    QList<QPointer<QWidget>> seen; // a file dialog stays active a moment after its nested box
     qsizetype next = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -94,13 +91,12 @@ inline Step fileDialog(const QString &title, const QString &folder, const QStrin
 {
     return { &QFileDialog::staticMetaObject, title, [=](QWidget *w) {
                 auto *dialog = static_cast<QFileDialog *>(w);
-                auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
                 if (names.isEmpty()) {
                     return dialog->reject();
                 }
                 dialog->setDirectory(folder);
-                nameEdit->setText(
-                    names.size() == 1 ? names.first() : '"' + names.join("\" \"") + '"');
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                    ->setText(names.size() == 1 ? names.first() : '"' + names.join("\" \"") + '"');
                 static_cast<QDialog *>(dialog)->accept();
             } };
 }
@@ -115,11 +111,7 @@ inline Step inputDialog(const QString &title, bool cancel, std::function<void(QI
 {
     return { &QInputDialog::staticMetaObject, title, [=](QWidget *w) {
                 auto *dialog = static_cast<QInputDialog *>(w);
-                if (cancel) {
-                    return dialog->reject();
-                }
-                type(dialog);
-                dialog->accept();
+                cancel ? dialog->reject() : (type(dialog), dialog->accept());
             } };
 }
 
@@ -133,69 +125,19 @@ inline Step textDialog(const QString &title, const QString &text)
     return inputDialog(title, text.isNull(), [text](QInputDialog *d) { d->setTextValue(text); });
 }
 
-// Clicks the page's tool button with this text while the steps answer its dialogs.
+// Clicks the page's button with this text (a tool button first) while the steps answer its
+// dialogs.
 inline QString click(QWidget *page, const QString &text, QList<Step> steps = {})
 {
-    for (QToolButton *tool : page->findChildren<QToolButton *>()) {
-        if (tool->text() == text) {
-            return runWithDialogs([tool] { tool->click(); }, std::move(steps));
+    QList<QAbstractButton *> buttons;
+    for (QAbstractButton *button : page->findChildren<QAbstractButton *>()) {
+        if (button->text() == text) {
+            qobject_cast<QToolButton *>(button) ? buttons.prepend(button) : buttons.append(button);
         }
     }
-    return QStringLiteral("no button ") + text;
-}
-
-
-// Clicks the button and answers every modal dialog it opens: a file dialog with name in dir
-// (cancelled when name is empty; the path it proposed goes to *proposed), a question with Yes, a
-// message box by closing it. Returns what each dialog was: its title, and a message box's text.
-// Answers run from their own timer, so a dialog that an answer opens is answered too; one still
-// open after 20 s is closed, so nothing hangs.
-inline QStringList clickAndAnswer(QAbstractButton *button, const QString &dir = {},
-    const QString &name = {}, QString *proposed = nullptr)
-{
-    QStringList seen;
-    // Every dialog answered so far: a file dialog stays active for a moment after its nested
-    // "already exists" box was answered, and must not count as a new dialog.
-    QList<QPointer<QWidget>> answered;
-    const QDeadlineTimer deadline(20000);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && answered.contains(modal) && deadline.hasExpired()) {
-            modal->close();
-        }
-        if (!modal || answered.contains(modal)) {
-            return;
-        }
-        answered << modal;
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        seen << (box ? box->windowTitle() + QStringLiteral(": ") + box->text()
-                     : modal->windowTitle());
-        QAbstractButton *yes = box ? box->button(QMessageBox::Yes) : nullptr;
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        auto *nameEdit =
-            dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
-        if (nameEdit && proposed) {
-            *proposed = dialog->directory().filePath(nameEdit->text());
-        }
-        const bool accept = nameEdit && !name.isEmpty();
-        if (accept) {
-            dialog->setDirectory(dir);
-            nameEdit->setText(name);
-        }
-        QTimer::singleShot(0, modal, [modal, yes, accept] {
-            if (yes) {
-                yes->click();
-            } else if (accept) {
-                static_cast<QDialog *>(modal)->accept();
-            } else {
-                modal->close();
-            }
-        });
-    });
-    poll.start(5);
-    button->click();
-    return seen;
+    return buttons.isEmpty()
+        ? QStringLiteral("no button ") + text
+        : runWithDialogs([button = buttons.first()] { button->click(); }, std::move(steps));
 }
 
 } // namespace dialogs

@@ -1,35 +1,44 @@
 #include "atomicwrite.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
 
-namespace {
-bool fail(QString *errorString, const QString &text)
+bool reportFailure(QString *errorString, const QString &text)
 {
     if (errorString) {
         *errorString = text;
     }
     return false;
 }
-} // namespace
+
+QByteArray writableImageFormat(const QString &path)
+{
+    // A QSaveFile is no QFile, so a writer given one cannot read the suffix itself.
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+        return QByteArray();
+    }
+    return format;
+}
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorString)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return fail(errorString, file.errorString());
+        return reportFailure(errorString, file.errorString());
     }
     // The flush is checked here: QSaveFile's commit does not look at it, so a small file cut
     // short by a full disk would replace the old one and be reported written.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString error = file.errorString();
         file.cancelWriting();
-        return fail(errorString, error);
+        return reportFailure(errorString, error);
     }
     if (!file.commit()) {
-        return fail(errorString, file.errorString());
+        return reportFailure(errorString, file.errorString());
     }
     return true;
 }
@@ -42,7 +51,7 @@ bool writeImageAtomically(
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     if (!writer.write(image)) {
-        return fail(errorString, writer.errorString());
+        return reportFailure(errorString, writer.errorString());
     }
     buffer.close();
     return writeFileAtomically(path, bytes, errorString);

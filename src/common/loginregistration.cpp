@@ -83,29 +83,6 @@ QString escapeStringValue(const QString &value)
     }
     return escaped;
 }
-
-QString unescapeStringValue(const QString &value)
-{
-    QString plain;
-    plain.reserve(value.size());
-    for (int i = 0; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        if (c != QLatin1Char('\\') || i + 1 == value.size()) {
-            plain += c;
-            continue;
-        }
-        const QChar next = value.at(++i);
-        switch (next.unicode()) {
-        case 's': plain += QLatin1Char(' '); break;
-        case 'n': plain += QLatin1Char('\n'); break;
-        case 't': plain += QLatin1Char('\t'); break;
-        case 'r': plain += QLatin1Char('\r'); break;
-        case '\\': plain += QLatin1Char('\\'); break;
-        default: plain += QLatin1Char('\\'); plain += next;
-        }
-    }
-    return plain;
-}
 } // namespace
 
 std::unique_ptr<LoginRegistration> LoginRegistration::createForPlatform()
@@ -134,50 +111,6 @@ QString desktopExecValue(const QStringList &commandLine)
         quoted << quoteExecArgument(argument);
     }
     return escapeStringValue(quoted.join(QLatin1Char(' ')));
-}
-
-QStringList parseDesktopExecValue(const QString &value)
-{
-    const QString line = unescapeStringValue(value);
-    QStringList arguments;
-    QString current;
-    bool inArgument = false;
-    bool inQuotes = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line.at(i);
-        if (inQuotes) {
-            if (c == QLatin1Char('\\') && i + 1 < line.size() && needsQuoteEscape(line.at(i + 1))) {
-                current += line.at(++i);
-            } else if (c == QLatin1Char('"')) {
-                inQuotes = false;
-            } else if (c == QLatin1Char('%') && i + 1 < line.size()
-                       && line.at(i + 1) == QLatin1Char('%')) {
-                current += line.at(++i);
-            } else {
-                current += c;
-            }
-        } else if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
-            if (inArgument) {
-                arguments << current;
-                current.clear();
-                inArgument = false;
-            }
-        } else if (c == QLatin1Char('"')) {
-            inQuotes = true;
-            inArgument = true;
-        } else if (c == QLatin1Char('%') && i + 1 < line.size()
-                   && line.at(i + 1) == QLatin1Char('%')) {
-            current += line.at(++i);
-            inArgument = true;
-        } else {
-            current += c;
-            inArgument = true;
-        }
-    }
-    if (inArgument) {
-        arguments << current;
-    }
-    return arguments;
 }
 
 XdgAutostartRegistration::XdgAutostartRegistration(const QString &autostartDir)

@@ -45,5 +45,3 @@ QString windowsRunCommand(const QString &program, const QStringList &arguments);
 // A desktop entry's Exec value for a command line, with every argument quoted and escaped as the
 // Desktop Entry format requires (quotes, backquotes, dollars, backslashes and percent signs).
 QString desktopExecValue(const QStringList &commandLine);
-// Splits an Exec value back into its arguments; the inverse of desktopExecValue.
-QStringList parseDesktopExecValue(const QString &value);

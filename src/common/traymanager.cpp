@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -55,12 +56,32 @@ bool TrayManager::isStartupEnabled() const
 
 void TrayManager::setStartupEnabled(bool enabled)
 {
-    if (enabled) {
-        m_registration->enable(QCoreApplication::applicationFilePath(),
-                               { QStringLiteral("--startup") });
-    } else {
-        m_registration->disable();
+    writeStartupEntry(enabled);
+}
+
+bool TrayManager::writeStartupEntry(bool enabled)
+{
+    const bool written = enabled ? m_registration->enable(QCoreApplication::applicationFilePath(),
+                                                          { QStringLiteral("--startup") })
+                                 : m_registration->disable();
+    if (written) {
+        return true;
     }
+    if (m_startupAction) {
+        // The entry shows what is registered, not what was asked for; its toggled signal would
+        // try the write again.
+        const QSignalBlocker blocker(m_startupAction);
+        m_startupAction->setChecked(isStartupEnabled());
+    }
+    // Said once a run: the first-run default and the user's later tries fail the same way.
+    if (!m_startupWarningShown) {
+        m_startupWarningShown = true;
+        QMessageBox::warning(m_window, tr("mirvale"),
+                             enabled ? tr("mirvale could not be set to launch at startup.")
+                                     : tr("mirvale could not be kept from launching at startup."),
+                             QMessageBox::Ok);
+    }
+    return false;
 }
 
 void TrayManager::applyFirstRunDefault()
@@ -69,7 +90,10 @@ void TrayManager::applyFirstRunDefault()
     if (settings.value(defaultAppliedKey, false).toBool()) {
         return;
     }
-    setStartupEnabled(true);
+    // Not marked as applied when the entry could not be written, so the next start tries again.
+    if (!writeStartupEntry(true)) {
+        return;
+    }
     if (m_startupAction) {
         // The entry's toggled signal would write the registration again.
         const QSignalBlocker blocker(m_startupAction);

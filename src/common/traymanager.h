@@ -39,11 +39,15 @@ private:
     void createTrayIcon();
     void createMenu();
     void showWindow();
+    // Writes or removes the login entry; on failure the menu entry shows the registration as it
+    // is, and the first failure of the run is reported. Returns whether it worked.
+    bool writeStartupEntry(bool enabled);
 
     QWidget *m_window = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_menu = nullptr;
     QAction *m_startupAction = nullptr;
     bool m_startedFromStartup = false;
+    bool m_startupWarningShown = false;
     std::unique_ptr<LoginRegistration> m_registration;
 };

@@ -1,6 +1,7 @@
 #include "clocksuitepage.h"
 
 #include "clockformat.h"
+#include "common/floatingdisplay.h"
 #include "common/floatingwidget.h"
 #include "common/toolpageheader.h"
 
@@ -223,19 +224,14 @@ void ClockSuitePage::toggleFloatingClock(bool on)
         return;
     }
     if (!m_floatingClock) {
-        m_floatingClock = new FloatingWidget(tr("Local time"), this);
-        m_floatingClockLabel =
-            new QLabel(clockText(QTime::currentTime()), m_floatingClock->contentWidget());
-        m_floatingClockLabel->setObjectName(QStringLiteral("FloatingBigDisplay"));
-        auto *layout = new QVBoxLayout(m_floatingClock->contentWidget());
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(m_floatingClockLabel);
-        // The card hides itself right after this signal; it stays a child of the page.
-        connect(m_floatingClock, &FloatingWidget::closeRequested, this, [this] {
-            m_floatingClock = nullptr;
-            m_floatingClockLabel = nullptr;
-            m_keepFloatingCheck->setChecked(false);
-        });
+        const FloatingDisplay display = makeFloatingDisplay(
+            this, tr("Local time"), clockText(QTime::currentTime()), [this](FloatingWidget *) {
+                m_floatingClock = nullptr;
+                m_floatingClockLabel = nullptr;
+                m_keepFloatingCheck->setChecked(false);
+            });
+        m_floatingClock = display.card;
+        m_floatingClockLabel = display.label;
     }
     m_floatingClock->show();
 }
@@ -320,17 +316,11 @@ void ClockSuitePage::toggleWorldClockFloating(const QString &city, const QTimeZo
         return;
     }
     if (!m_floatingZoneClocks.contains(city)) {
-        auto *card = new FloatingWidget(city, this);
-        auto *label =
-            new QLabel(zoneTimeText(QDateTime::currentDateTimeUtc(), zone), card->contentWidget());
-        label->setObjectName(QStringLiteral("FloatingBigDisplay"));
-        auto *layout = new QVBoxLayout(card->contentWidget());
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(label);
         // Cards are keyed by city text, so rows sharing a name share the card.
-        connect(card, &FloatingWidget::closeRequested, this,
-            [this, city] { m_floatingZoneClocks.remove(city); });
-        m_floatingZoneClocks.insert(city, FloatingZoneClock { card, label, zone });
+        const FloatingDisplay display =
+            makeFloatingDisplay(this, city, zoneTimeText(QDateTime::currentDateTimeUtc(), zone),
+                [this, city](FloatingWidget *) { m_floatingZoneClocks.remove(city); });
+        m_floatingZoneClocks.insert(city, FloatingZoneClock { display.card, display.label, zone });
     }
     m_floatingZoneClocks.value(city).card->show();
 }

@@ -60,8 +60,6 @@ private slots:
     void startTimer();
 
 private:
-    friend class tst_ClockSuitePage;
-
     QWidget *buildHeader();
     QWidget *buildClockSection();
     QWidget *buildAlarmSection();

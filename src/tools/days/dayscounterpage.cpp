@@ -1,5 +1,6 @@
 #include "dayscounterpage.h"
 
+#include "common/floatingdisplay.h"
 #include "common/floatingwidget.h"
 #include "common/toolpageheader.h"
 #include "tools/days/cardgrid.h"
@@ -150,37 +151,22 @@ void DaysCounterPage::toggleCounterFloating(const QString &title, const QDateTim
         const auto it = m_floating.constFind(title);
         if (it != m_floating.constEnd()) {
             it->card->close();
-            forgetFloating(title);
+            m_floating.erase(it);
         }
         return;
     }
 
     if (!m_floating.contains(title)) {
-        auto *card = new FloatingWidget(title, this);
-        auto *label = new QLabel(
-            formatRemaining(QDateTime::currentDateTime().secsTo(target)), card->contentWidget());
-        label->setObjectName(QStringLiteral("FloatingBigDisplay"));
-        auto *contentLayout = new QVBoxLayout(card->contentWidget());
-        contentLayout->setContentsMargins(0, 0, 0, 0);
-        contentLayout->addWidget(label);
-        card->adjustSize();
-        connect(card, &FloatingWidget::closeRequested, this, [this, title, card] {
-            // Only the card that is still on record for this title may drop the record.
-            const auto it = m_floating.constFind(title);
-            if (it != m_floating.constEnd() && it->card == card) {
-                forgetFloating(title);
-            }
-        });
-        m_floating.insert(title, FloatingCounter { card, label, target });
+        const FloatingDisplay display = makeFloatingDisplay(this, title,
+            formatRemaining(QDateTime::currentDateTime().secsTo(target)),
+            [this, title](FloatingWidget *card) {
+                // Only the card still on record for this title may drop the record.
+                const auto it = m_floating.constFind(title);
+                if (it != m_floating.constEnd() && it->card == card) {
+                    m_floating.remove(title);
+                }
+            });
+        m_floating.insert(title, FloatingCounter { display.card, display.label, target });
     }
     m_floating.value(title).card->show();
-}
-
-void DaysCounterPage::forgetFloating(const QString &title)
-{
-    // A forgotten card is never shown again (pinning the title makes a new one), so release it
-    // instead of keeping a hidden window per pin. Deferred: the card may be inside its own
-    // close button's click, and it hides itself after closeRequested returns.
-    const FloatingCounter floating = m_floating.take(title);
-    floating.card->deleteLater();
 }

@@ -46,7 +46,6 @@ private:
     QWidget *buildHeader();
     void rebuildCards();
     void toggleCounterFloating(const QString &title, const QDateTime &target, bool on);
-    void forgetFloating(const QString &title);
     static QString formatRemaining(qint64 secs);
 
     QLineEdit *m_titleEdit = nullptr;
@@ -55,6 +54,4 @@ private:
     QGridLayout *m_cardsGrid = nullptr;
     QList<Counter> m_counters;
     QMap<QString, FloatingCounter> m_floating;
-
-    friend class tst_DaysCounterPage;
 };

@@ -6,8 +6,6 @@
 
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
 
 namespace ImageFiles {
 
@@ -36,6 +34,14 @@ LoadResult load(const QString &path)
     } else if (!ResizeMath::fitsPixelBudget(result.image.size())) {
         result.image = QImage();
         result.error = QStringLiteral("image is too large");
+    } else if (result.image.depth() == 1) {
+        // Qt scales a one-bit image into a one-bit image, which turns the two colours of a small
+        // palette into a black and white pattern; such an image is widened once, here.
+        result.image = result.image.convertToFormat(
+            result.image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (result.image.isNull()) {
+            result.error = QStringLiteral("not enough memory to read the image");
+        }
     }
     return result;
 }
@@ -45,12 +51,11 @@ SaveResult save(const QImage &image, const QString &path)
     if (image.isNull()) {
         return { false, QStringLiteral("no image to write") };
     }
-    // QSaveFile is no QFile, so the writer cannot read the suffix itself.
-    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+    const QByteArray format = writableImageFormat(path);
+    if (format.isEmpty()) {
         return { false,
             QStringLiteral("no image format is written for the suffix \"%1\"")
-                .arg(QString::fromLatin1(format)) };
+                .arg(QFileInfo(path).suffix()) };
     }
     QString error;
     const bool written = writeImageAtomically(path, image, format.constData(), &error);

@@ -5,6 +5,7 @@
 #include "resizemath.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -124,7 +125,7 @@ void ImageResizerPage::browseForImage()
     }
     m_image = loaded.image;
     m_imagePath = path;
-    // Filled in without the validators: a side above 20000 is refused when resizing.
+    // Filled in without the validators: an image may be larger than a user may type.
     m_widthEdit->setText(QString::number(m_image.width()));
     m_heightEdit->setText(QString::number(m_image.height()));
     showInPreview(m_image);
@@ -144,17 +145,24 @@ void ImageResizerPage::resizeAndSave()
     }
     const std::optional<QSize> box =
         ResizeMath::parseTargetSize(m_widthEdit->text(), m_heightEdit->text());
-    const QSize target =
-        box ? ResizeMath::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked()) : QSize();
-    if (!box || !ResizeMath::fitsPixelBudget(target)) {
+    if (!box) {
         warn(tr("Enter a valid width and height."));
         return;
     }
-    // The target already keeps the proportions when asked to, so it is used as it is.
-    const QImage resized = m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QSize target =
+        ResizeMath::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked());
+    // Smooth scaling fills tables as long as the target's sides before it asks for the image,
+    // whatever the memory: make sure an image of that size can be had at all first. The target
+    // already keeps the proportions when asked to, so it is used as it is.
+    const bool canHold = !QImage(target, QImage::Format_ARGB32_Premultiplied).isNull();
+    const QImage resized = canHold
+        ? m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        : QImage();
     if (resized.isNull()) {
-        // Out of memory: there is nothing to save, so the user is not asked for a name.
-        warn(tr("Could not save the file."));
+        // Nothing to save, so the user is not asked for a name.
+        warn(tr("There is not enough memory for an image of %1 x %2 pixels.")
+                 .arg(target.width())
+                 .arg(target.height()));
         return;
     }
 
@@ -168,19 +176,30 @@ void ImageResizerPage::resizeAndSave()
         return;
     }
 
-    bool thumbnailFailed = false;
+    QString thumbnailProblem;
     if (m_thumbnailCheck->isChecked()) {
         const QString thumbPath = ResizeMath::thumbnailPath(savePath);
+        const QString saved = QDir::toNativeSeparators(savePath);
+        const QString thumbName = QDir::toNativeSeparators(thumbPath);
         // Saving "photo.png" beside a loaded "photo_thumb.png" must not replace the source.
-        if (!ResizeMath::isSameFile(thumbPath, m_imagePath)) {
+        if (ResizeMath::isSameFile(thumbPath, m_imagePath)) {
+            thumbnailProblem = tr("The resized image was saved as %1, but no thumbnail was "
+                                  "written: %2 is the image being resized.")
+                                   .arg(saved, thumbName);
+        } else {
             const QImage thumb = m_image.scaled(ResizeMath::thumbnailSize(m_image.size()),
                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            thumbnailFailed = !ImageFiles::save(thumb, thumbPath).ok;
+            const ImageFiles::SaveResult written = ImageFiles::save(thumb, thumbPath);
+            if (!written.ok) {
+                thumbnailProblem = tr("The resized image was saved as %1, but the thumbnail %2 "
+                                      "could not be written: %3")
+                                       .arg(saved, thumbName, written.error);
+            }
         }
     }
     showInPreview(resized);
-    if (thumbnailFailed) {
-        warn(tr("Could not save the file."));
+    if (!thumbnailProblem.isEmpty()) {
+        warn(thumbnailProblem);
     }
 }
 

@@ -11,10 +11,7 @@ std::optional<QSize> parseTargetSize(const QString &width, const QString &height
     bool heightOk = false;
     const int w = width.toInt(&widthOk);
     const int h = height.toInt(&heightOk);
-    const auto inRange = [](int side) {
-        return side >= MinSide && side <= MaxSide;
-    };
-    if (!widthOk || !heightOk || !inRange(w) || !inRange(h)) {
+    if (!widthOk || !heightOk || w < MinSide || h < MinSide) {
         return std::nullopt;
     }
     return QSize(w, h);

@@ -9,16 +9,18 @@
 // Target sizes and file names of the image resizer, free of widgets and files.
 namespace ResizeMath {
 
-// A typed side outside 1..20000 is refused.
+// What the width and height fields let a user type; a side filled in from a loaded image may be
+// larger.
 constexpr int MinSide = 1;
 constexpr int MaxSide = 20000;
-// Largest image the resizer reads or produces: 32 Mi pixels, 128 MiB at four bytes a pixel,
-// so a request for 20000 x 20000 is refused instead of asking for 1.6 GB.
+// Largest image the resizer reads: 32 Mi pixels, 128 MiB at four bytes a pixel, so a small file
+// that claims to be huge is refused before it is decoded.
 constexpr qint64 MaxPixels = qint64(32) * 1024 * 1024;
 constexpr int ThumbnailSide = 160;
 
-// The width and height as typed, parsed as decimal integers; nothing when either does not
-// parse or lies outside MinSide..MaxSide.
+// The width and height in the fields, parsed as decimal integers; nothing when either does not
+// parse or is not positive. There is no upper bound: whether an image of that size can be made
+// is known only once it is tried.
 std::optional<QSize> parseTargetSize(const QString &width, const QString &height);
 
 // The size a source gets for the target box: the box itself, or with proportions kept the
@@ -29,7 +31,7 @@ QSize fittedSize(const QSize &source, const QSize &box, bool keepRatio);
 // The thumbnail's size: the source fitted with its proportions into 160 x 160.
 QSize thumbnailSize(const QSize &source);
 
-// Whether an image of this size stays within MaxPixels.
+// Whether an image of this size stays within MaxPixels, the bound on images read.
 bool fitsPixelBudget(const QSize &size);
 
 // path's folder, "/", its name up to the first dot, marker and the part after its last dot:

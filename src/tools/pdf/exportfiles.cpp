@@ -79,18 +79,13 @@ std::pair<QList<QImage>, QList<QImage>> splitPages(const QList<QImage> &pages, i
 
 bool writePageImage(const QImage &page, const QString &path, QString *errorString)
 {
-    const auto fail = [errorString](const QString &why) {
-        if (errorString) {
-            *errorString = why;
-        }
-        return false;
-    };
     if (page.isNull()) {
-        return fail(QCoreApplication::translate("PdfToolsPage", "The page is empty."));
+        return reportFailure(
+            errorString, QCoreApplication::translate("PdfToolsPage", "The page is empty."));
     }
-    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
-        return fail(QCoreApplication::translate(
+    const QByteArray format = writableImageFormat(path);
+    if (format.isEmpty()) {
+        return reportFailure(errorString, QCoreApplication::translate(
             "PdfToolsPage", "No image format is named by the suffix of %1.")
                         .arg(QDir::toNativeSeparators(path)));
     }

@@ -39,13 +39,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("PageIo", text);
 }
 
-void setError(QString *errorString, const QString &text)
-{
-    if (errorString) {
-        *errorString = text;
-    }
-}
-
 // A helper may take this much address space: room for the engine and the largest page twice
 // over (kMaxRenderPixels at 4 bytes), so that only files asking for absurd memory fail there.
 constexpr qint64 kHelperAddressSpace = qint64(4) << 30;
@@ -420,15 +413,13 @@ QByteArray paintPdf(const QList<QImage> &pages)
 bool writePagesAsPdf(const QList<QImage> &pages, const QString &path, QString *errorString)
 {
     if (pages.isEmpty()) {
-        setError(errorString, tr("There are no pages to write."));
-        return false;
+        return reportFailure(errorString, tr("There are no pages to write."));
     }
     // Painted in memory first: the PDF writer drops whatever follows a short write to a file
     // without telling anyone, so only a complete document may reach the disk.
     const QByteArray bytes = paintPdf(pages);
     if (bytes.isEmpty()) {
-        setError(errorString, tr("The pages could not be made into a PDF."));
-        return false;
+        return reportFailure(errorString, tr("The pages could not be made into a PDF."));
     }
     return writeFileAtomically(path, bytes, errorString);
 }

@@ -125,14 +125,8 @@ QImage scaleQrSymbol(const QImage &symbol, int side)
 
 bool writePngFile(const QImage &image, const QString &fileName, QString *errorString)
 {
-    auto fail = [errorString](const QString &error) {
-        if (errorString) {
-            *errorString = error;
-        }
-        return false;
-    };
     if (image.isNull()) {
-        return fail(QStringLiteral("No image to write"));
+        return reportFailure(errorString, QStringLiteral("No image to write"));
     }
     return writeImageAtomically(fileName, image, "PNG", errorString);
 }

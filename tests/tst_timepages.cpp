@@ -1,0 +1,264 @@
+// The clock suite and the days counter: their texts, alarms, counts and floating cards.
+#include "common/floatingwidget.h"
+#include "tools/clock/alarms.h"
+#include "tools/clock/clockformat.h"
+#include "tools/clock/clocksuitepage.h"
+#include "tools/days/countdownformat.h"
+#include "tools/days/dayscounterpage.h"
+
+#include "dialoganswers.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <ctime>
+
+namespace {
+// The local time zone as TZ names it: a test moves the clock by changing it ("AHD-0:01" is a
+// minute ahead of UTC).
+void setZone(const QByteArray &zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+// The page's widgets of that type whose text or placeholder is text, in the order made.
+template <typename T> QList<T *> named(QWidget *page, const QString &text)
+{
+    QList<T *> found = page->findChildren<T *>();
+    found.removeIf([&](T *w) {
+        return w->property("text") != text && w->property("placeholderText") != text;
+    });
+    return found;
+}
+
+QList<FloatingWidget *> shown(QWidget *page)
+{
+    QList<FloatingWidget *> cards = page->findChildren<FloatingWidget *>();
+    cards.removeIf([](FloatingWidget *card) { return !card->isVisible(); });
+    return cards;
+}
+
+bool tick(QWidget *page)
+{
+    return QSignalSpy(
+        page->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly), &QTimer::timeout)
+        .wait(3000);
+}
+} // namespace
+
+class tst_TimePages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void alarmsRingOncePerDayInListOrder();
+    void formatsCountdownsAcrossDaylightSaving();
+    void addsWorldClocks();
+    void countdownRunsAndEnds();
+    void alarmsRingFromTheTickOneBoxAtATime();
+    void countersRefuseBlankTitlesAndCountEverySecond();
+    void pinsOneCounterCardPerTitleAcrossRebuilds();
+
+private:
+    QPushButton *addWorldClock(
+        const QString &city, int zone, const QList<dialogs::Step> &steps = {})
+    {
+        named<QLineEdit>(m_clock.get(), "City name").first()->setText(city);
+        m_clock->findChild<QComboBox *>()->setCurrentIndex(zone);
+        const qsizetype rows = named<QPushButton>(m_clock.get(), "Pin").size();
+        return dialogs::click(m_clock.get(), "+ Add clock", steps).isEmpty()
+            ? named<QPushButton>(m_clock.get(), "Pin").value(rows)
+            : nullptr;
+    }
+    QString add(
+        const QString &title, const QDateTime &target, const QList<dialogs::Step> &steps = {})
+    {
+        m_days->findChild<QDateTimeEdit *>()->setDateTime(target);
+        named<QLineEdit>(m_days.get(), "e.g. Project deadline").first()->setText(title);
+        return dialogs::click(m_days.get(), "+ Add", steps);
+    }
+    QPushButton *pin(int card) const
+    {
+        return named<QPushButton>(m_days.get(), "Pin to screen").at(card);
+    }
+
+    std::unique_ptr<ClockSuitePage> m_clock;
+    std::unique_ptr<DaysCounterPage> m_days;
+    const QDateTime m_now = QDateTime::currentDateTime();
+};
+
+void tst_TimePages::init()
+{
+    setZone("UTC");
+    m_clock = std::make_unique<ClockSuitePage>();
+    m_days = std::make_unique<DaysCounterPage>();
+}
+
+// In their own minute, once a day, in list order, even when the checks skip second 0.
+void tst_TimePages::alarmsRingOncePerDayInListOrder()
+{
+    const auto alarm = [](int hour, int minute, bool enabled = true) {
+        return Alarm { QTime(hour, minute), {}, enabled, false };
+    };
+    QList<Alarm> alarms { alarm(0, 0), alarm(23, 59), alarm(0, 0, false), alarm(0, 0) };
+    const QDate today(2024, 6, 10);
+    QDate remembered;
+    QDateTime previous;
+    QStringList rings;
+    for (QDateTime now(today, QTime(23, 58)); now < QDateTime(today.addDays(2), QTime(0, 1));
+         now = now.addSecs(now.time().second() == 59 ? 2 : 1)) {
+        resetAlarmsOnNewDate(alarms, remembered, now.date());
+        for (const int index : dueAlarms(alarms, previous, now)) {
+            alarms[index].firedToday = true;
+            rings << now.toString("d HH:mm #") + QString::number(index);
+        }
+        previous = now;
+    }
+    QCOMPARE(rings,
+        QStringList({ "10 23:59 #1", "11 00:00 #0", "11 00:00 #3", "11 23:59 #1", "12 00:00 #0",
+            "12 00:00 #3" }));
+}
+
+void tst_TimePages::formatsCountdownsAcrossDaylightSaving()
+{
+    QCOMPARE(countdownSecondsFromMinutes("35791394"), 2147483640); // the most 32 bits hold
+    for (const char *refused : { "", "0", "-3", "5min", "35791395", "99999999999999999999" }) {
+        QVERIFY2(!countdownSecondsFromMinutes(refused), refused);
+    }
+    QCOMPARE(zoneForId(QString()), std::nullopt); // not the system's zone
+    const QDateTime now(QDate(2025, 6, 1), QTime(12, 0, 0, 250), Qt::UTC);
+    QStringList texts;
+    for (const qint64 ms : { -999LL, -1500LL, 90061000LL, 94694400000LL }) {
+        texts << formatCountdownTo(now, now.addMSecs(ms), "ago");
+    }
+    // Under a second past is still now; three years ahead cross a leap day.
+    QCOMPARE(
+        texts, QStringList({ "0d 00:00:00", "0d 00:00:01 ago", "1d 01:01:01", "1096d 00:00:00" }));
+    // Noon the day before to noon the day after each change of offset, counted from local times.
+    const QTimeZone zone("Europe/Berlin");
+    setZone(zone.id());
+    QDateTime change(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC);
+    for (const char *elapsed : { "1d 23:00:00", "2d 01:00:00" }) { // clocks forward, then back
+        change = zone.nextTransition(change).atUtc;
+        const QDate day = change.toTimeZone(zone).date();
+        const QDateTime from(day.addDays(-1), QTime(12, 0)), to(day.addDays(1), QTime(12, 0));
+        QCOMPARE(formatCountdownTo(from, to, "ago") + formatCountdownTo(to, from, "ago"),
+            elapsed + QString(elapsed) + " ago");
+    }
+}
+
+void tst_TimePages::addsWorldClocks()
+{
+    m_clock->findChild<QComboBox *>()->setItemData(0, "Nowhere/Atlantis"); // as if missing
+    QVERIFY(!addWorldClock(
+        "Atlantis", 0, { dialogs::messageBox("That timezone isn't available on this system.") }));
+    QVERIFY(!named<QLineEdit>(m_clock.get(), "Atlantis").isEmpty()); // kept
+    // A blank city takes the zone's name; a typed one is trimmed. Each shows its zone's hour.
+    QStringList rows, expected;
+    for (const auto &[city, zone, id] : { std::tuple("   ", 9, "Australia/Sydney"),
+             std::tuple("  My office \t", 6, "Asia/Kolkata") }) {
+        const auto labels = addWorldClock(city, zone)->parentWidget()->findChildren<QLabel *>();
+        rows << labels.at(0)->text() + ' ' + labels.at(1)->text().left(2);
+        expected << zoneTimeText(QDateTime::currentDateTimeUtc(), QTimeZone(id)).left(2);
+    }
+    QCOMPARE(rows, QStringList({ "Sydney " + expected.at(0), "My office " + expected.at(1) }));
+}
+
+void tst_TimePages::countdownRunsAndEnds()
+{
+    QWidget *page = m_clock.get();
+    QLabel *countdown = named<QLabel>(page, "00:00").first();
+    named<QLineEdit>(page, "5").first()->setText("35791395"); // its seconds overflow 32 bits
+    QCOMPARE(dialogs::click(page, "Start timer",
+                 { dialogs::messageBox("Enter a positive number of minutes.") }),
+        "");
+    // It counts from the length typed, and ends a tick after 00:00.
+    auto *timer = page->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    timer->setInterval(2);
+    QStringList texts;
+    connect(timer, &QTimer::timeout, this, [&] { texts << countdown->text(); });
+    named<QLineEdit>(page, "35791395").first()->setText("1");
+    dialogs::click(page, "Start timer");
+    QTRY_VERIFY(texts.contains("Time's up!"));
+    QCOMPARE(texts.mid(0, 1) + texts.mid(59, 2), QStringList({ "00:59", "00:00", "Time's up!" }));
+}
+
+void tst_TimePages::alarmsRingFromTheTickOneBoxAtATime()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QTime::currentTime().second() < 55, 10000); // clear of the minute's end
+    const QTime next = QTime::currentTime().addSecs(60);
+    for (const char *label : { "first", "", "switched off" }) {
+        m_clock->findChild<QTimeEdit *>()->setTime(next);
+        named<QLineEdit>(m_clock.get(), "What's this alarm for?").first()->setText(label);
+        dialogs::click(m_clock.get(), "+ New alarm");
+    }
+    auto *list = m_clock->findChild<QListWidget *>();
+    QCOMPARE(list->item(0)->text(), next.toString("HH:mm") + "  \u2014  first");
+    list->item(2)->setCheckState(Qt::Unchecked);
+    // The clock moves a minute on: the next tick rings that minute's alarms in list order, one
+    // box at a time.
+    QCOMPARE(dialogs::runWithDialogs(
+                 [&] {
+                     setZone("AHD-0:01");
+                     QVERIFY(tick(m_clock.get()));
+                 },
+                 { dialogs::messageBox("first"), dialogs::messageBox("Alarm") }),
+        "");
+    // Rung today: not again.
+    QCOMPARE(
+        dialogs::runWithDialogs([&] { QVERIFY(tick(m_clock.get()) && tick(m_clock.get())); }), "");
+}
+
+void tst_TimePages::countersRefuseBlankTitlesAndCountEverySecond()
+{
+    for (const QString typed : { "", " \t ", "\u00A0" }) {
+        QCOMPARE(add(typed, m_now, { dialogs::messageBox("Give the counter a title.") }), "");
+        QCOMPARE(named<QLineEdit>(m_days.get(), "e.g. Project deadline").first()->text(), typed);
+    }
+    add("Passed", m_now.addSecs(-5000));
+    pin(0)->click();
+    QLabel *const labels[] = { pin(0)->parentWidget()->findChild<QLabel *>("FloatingBigDisplay"),
+        shown(m_days.get()).first()->findChild<QLabel *>("FloatingBigDisplay") };
+    labels[0]->setText("stale");
+    labels[1]->setText("stale");
+    const qint64 secs = QDateTime::currentDateTime().secsTo(m_now.addSecs(-5000));
+    QTRY_VERIFY_WITH_TIMEOUT(labels[0]->text() != "stale" && labels[1]->text() != "stale", 2500);
+    QVERIFY2(QStringList({ formatCountdown(secs, "ago"), formatCountdown(secs - 1, "ago"),
+                             formatCountdown(secs - 2, "ago") })
+                 .contains(labels[0]->text()),
+        qPrintable(labels[0]->text()));
+    QCOMPARE(labels[1]->text(), labels[0]->text());
+}
+
+void tst_TimePages::pinsOneCounterCardPerTitleAcrossRebuilds()
+{
+    QWidget *page = m_days.get();
+    add("  Launch \t", m_now.addDays(10));
+    add("Launch", m_now.addDays(40));
+    add("launch", m_now.addDays(10)); // titles are case-sensitive
+    pin(0)->click();
+    pin(1)->click();
+    QCOMPARE(shown(page).size(), 1);
+    FloatingWidget *launch = shown(page).first();
+    QCOMPARE(launch->title(), "Launch");
+    pin(2)->click();
+    QCOMPARE(shown(page).size(), 2);
+    pin(1)->click(); // any pin of the title switched off closes its one card
+    QVERIFY(!launch->isVisible());
+    // Adding rebuilds the cards with unchecked pins; the floating card stays, and the fresh pin of
+    // its title shows the same card, unchecked closes it.
+    FloatingWidget *pinned = shown(page).first();
+    add("D", m_now.addDays(3));
+    QVERIFY(!pin(2)->isChecked());
+    QCOMPARE(shown(page), QList<FloatingWidget *> { pinned });
+    pin(2)->click();
+    QCOMPARE(shown(page), QList<FloatingWidget *> { pinned });
+    pin(2)->click();
+    QVERIFY(shown(page).isEmpty());
+}
+
+QTEST_MAIN(tst_TimePages)
+#include "tst_timepages.moc"
