@@ -84,30 +84,21 @@ inline QString pdfPageSizes(const QString &path)
     return sizes.join(' ');
 }
 
-// While it lives, files of this process cannot grow beyond the limit (the signal that would end
-// the process is ignored): a full disk, as far as a writer can tell.
-class FileSizeLimit
+// While the guard lives, files of this process cannot grow beyond the limit (the signal that
+// would end the process ignored): a full disk, as far as a writer can tell. 0: no limit.
+inline auto fileSizeLimit(rlim_t bytes)
 {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_old {};
-    void (*m_previousHandler)(int) = nullptr;
-};
+    rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old;
+    limit.rlim_cur = bytes ? bytes : old.rlim_cur;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return qScopeGuard([old, handler] {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+    });
+}
 
 // The PDF page reached only as a user reaches it: its buttons and dialogs, its thumbnail list,
 // page view and labels. Pages go in as PNG files through "Add pages" and come back out through
@@ -177,20 +168,15 @@ public:
     }
     QToolButton *button(const QString &text) const
     {
-        for (QToolButton *tool : widget.findChildren<QToolButton *>()) {
-            if (tool->text() == text) {
-                return tool;
-            }
-        }
-        return nullptr;
+        const QList<QToolButton *> tools = widget.findChildren<QToolButton *>();
+        return *std::find_if(
+            tools.begin(), tools.end(), [&](auto *t) { return t->text() == text; });
     }
     // Clicks "Undo" while it is enabled; how many times.
     int undoAll()
     {
         int count = 0;
-        for (; button("Undo")->isEnabled() && count < 20; ++count) {
-            button("Undo")->click();
-        }
+        for (; button("Undo")->isEnabled() && count < 20; ++count, button("Undo")->click()) { }
         return count;
     }
     ThumbnailList *thumbnails() const { return widget.findChild<ThumbnailList *>(); }

@@ -17,58 +17,12 @@ class tst_PageOperations : public QObject
     Q_OBJECT
 
 private slots:
-    void rotationLeftThenRightRestoresPixels_data();
-    void rotationLeftThenRightRestoresPixels();
-    void mapsViewPointsToPagePixels_data();
-    void mapsViewPointsToPagePixels();
     void marksOnlyWithinThePage_data();
     void marksOnlyWithinThePage();
-    void reordersOnlyByPermutation_data();
-    void reordersOnlyByPermutation();
     void thumbnailsRescaleOnlyChangedPages();
-    void namesFiles_data();
-    void namesFiles();
+    void computes_data();
+    void computes();
 };
-
-void tst_PageOperations::rotationLeftThenRightRestoresPixels_data()
-{
-    QTest::addColumn<QImage::Format>("format");
-    QTest::addRow("argb32 with translucency") << QImage::Format_ARGB32;
-    QTest::addRow("indexed8") << QImage::Format_Indexed8;
-    QTest::addRow("mono") << QImage::Format_Mono;
-}
-
-void tst_PageOperations::rotationLeftThenRightRestoresPixels()
-{
-    QFETCH(QImage::Format, format);
-    const QImage page = noisePage({ 37, 21 }, format);
-    const QImage back = rotatedPage(rotatedPage(page, Rotation::Left), Rotation::Right);
-    QCOMPARE(
-        back.convertToFormat(QImage::Format_ARGB32), page.convertToFormat(QImage::Format_ARGB32));
-}
-
-void tst_PageOperations::mapsViewPointsToPagePixels_data()
-{
-    QTest::addColumn<QSize>("shownSize"); // of a 1700 x 2200 page
-    QTest::addColumn<QPoint>("viewPoint");
-    QTest::addColumn<QPoint>("pagePoint");
-
-    // About a third of its size: 100 * 1700 / 560 = 303.57.
-    QTest::addRow("third") << QSize(560, 724) << QPoint(100, 200) << QPoint(304, 608);
-    QTest::addRow("outside is not clamped")
-        << QSize(560, 724) << QPoint(600, -10) << QPoint(1821, -30);
-    // Enlarged twice: halves round away from zero.
-    QTest::addRow("double") << QSize(3400, 4400) << QPoint(101, -5) << QPoint(51, -3);
-    QTest::addRow("no shown pixmap") << QSize(0, 0) << QPoint(10, 10) << QPoint(0, 0);
-}
-
-void tst_PageOperations::mapsViewPointsToPagePixels()
-{
-    QFETCH(QSize, shownSize);
-    QFETCH(QPoint, viewPoint);
-    QFETCH(QPoint, pagePoint);
-    QCOMPARE(viewToImage(viewPoint, QSize(1700, 2200), shownSize), pagePoint);
-}
 
 void tst_PageOperations::marksOnlyWithinThePage_data()
 {
@@ -139,24 +93,6 @@ void tst_PageOperations::marksOnlyWithinThePage()
     }
 }
 
-void tst_PageOperations::reordersOnlyByPermutation_data()
-{
-    QTest::addColumn<QList<int>>("order");
-    QTest::addColumn<QString>("expected"); // empty: refused
-
-    QTest::addRow("last to the top") << QList<int> { 2, 0, 1 } << "3x1 1x1 2x1";
-    QTest::addRow("a page twice") << QList<int> { 0, 0, 2 } << "";
-    QTest::addRow("an index too large") << QList<int> { 0, 1, 3 } << "";
-}
-
-void tst_PageOperations::reordersOnlyByPermutation()
-{
-    QFETCH(QList<int>, order);
-    QFETCH(QString, expected);
-    const QList<QImage> pages { plainPage({ 1, 1 }), plainPage({ 2, 1 }), plainPage({ 3, 1 }) };
-    QCOMPARE(sizesOf(reorderedPages(pages, order).value_or(QList<QImage>())), expected);
-}
-
 void tst_PageOperations::thumbnailsRescaleOnlyChangedPages()
 {
     QList<QImage> pages { plainPage({ 400, 500 }), plainPage({ 410, 500 }),
@@ -179,10 +115,27 @@ void tst_PageOperations::thumbnailsRescaleOnlyChangedPages()
     QCOMPARE(cache.size(), 1);
 }
 
-void tst_PageOperations::namesFiles_data()
+void tst_PageOperations::computes_data()
 {
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("expected");
+
+    const auto inPage = [](const QPoint &view, const QSize &shown) {
+        const QPoint p = viewToImage(view, QSize(1700, 2200), shown);
+        return QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
+    };
+    // Halves round away from zero; nothing is clamped to the page.
+    QTest::addRow("view point, page enlarged") << inPage({ 101, -5 }, { 3400, 4400 }) << "51,-3";
+    QTest::addRow("view point outside") << inPage({ 600, -10 }, { 560, 724 }) << "1821,-30";
+    QTest::addRow("view point, no picture shown") << inPage({ 10, 10 }, {}) << "0,0";
+
+    const QList<QImage> pages { plainPage({ 1, 1 }), plainPage({ 2, 1 }), plainPage({ 3, 1 }) };
+    const auto reordered = [&pages](const QList<int> &order) {
+        return sizesOf(reorderedPages(pages, order).value_or(QList<QImage>()));
+    };
+    QTest::addRow("last page to the top") << reordered({ 2, 0, 1 }) << "3x1 1x1 2x1";
+    QTest::addRow("order naming a page twice") << reordered({ 0, 0, 2 }) << "";
+    QTest::addRow("order naming no page") << reordered({ 0, 1, 3 }) << "";
 
     QTest::addRow("page 5 of 5") << exportPageFileName(5, 5) << "page_5.png";
     QTest::addRow("page 7 of 100") << exportPageFileName(7, 100) << "page_007.png";
@@ -194,11 +147,11 @@ void tst_PageOperations::namesFiles_data()
                            << "/out/report_part2.pdf";
 }
 
-void tst_PageOperations::namesFiles()
+void tst_PageOperations::computes()
 {
-    QFETCH(QString, name);
+    QFETCH(QString, result);
     QFETCH(QString, expected);
-    QCOMPARE(name, expected);
+    QCOMPARE(result, expected);
 }
 
 QTEST_MAIN(tst_PageOperations)

@@ -1,9 +1,6 @@
 #include "pdftesting.h"
 
-#include <QImageReader>
 #include <QtTest>
-
-#include <optional>
 
 using namespace dialogs;
 using namespace pdftest;
@@ -183,12 +180,12 @@ void tst_PdfCommands::turnsAndFlattensPixels()
     QCOMPARE(pdf.add({ page }), QString());
     const QList<QImage> before = pdf.pages();
     QCOMPARE(pdf.click(button), QString());
-    const QColor seen = pdf.pages().value(0).pixelColor(probe);
-    const QColor expected = page.hasAlphaChannel() ? Qt::white : Qt::red;
-    QVERIFY2(qAbs(seen.red() - expected.red()) + qAbs(seen.green() - expected.green())
-                + qAbs(seen.blue() - expected.blue())
+    const QRgb seen = pdf.pages().value(0).pixel(probe);
+    const QRgb expected = page.hasAlphaChannel() ? qRgb(255, 255, 255) : qRgb(255, 0, 0);
+    QVERIFY2(qAbs(qRed(seen) - qRed(expected)) + qAbs(qGreen(seen) - qGreen(expected))
+                + qAbs(qBlue(seen) - qBlue(expected))
             < 12,
-        qPrintable(seen.name()));
+        qPrintable(QString::number(seen, 16)));
     // Undo brings back the very pixels.
     pdf.button("Undo")->click();
     QCOMPARE(pdf.pages(), before);
@@ -199,68 +196,61 @@ void tst_PdfCommands::writesFiles_data()
     QTest::addColumn<QString>("pages");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QList<Step>>("steps");
-    QTest::addColumn<QStringList>("blocked"); // folders in the way of these names
-    QTest::addColumn<bool>("diskFills"); // over earlier files of the names written
-    QTest::addColumn<QString>("files"); // "name: sizes; ..."
+    QTest::addColumn<QString>("obstacle"); // "disk": it fills up; else folders in the way
+    QTest::addColumn<QString>("files"); // written, and the sizes of their pages
     QTest::addColumn<QString>("status"); // empty: it stays
 
     const QString out = fixture("out");
-    const auto row = [](const char *tag, const QString &pages, const QString &button,
-                         const QList<Step> &steps, const QStringList &blocked, bool diskFills,
-                         const QString &files, const QString &status) {
-        QTest::addRow("%s", tag) << pages << button << steps << blocked << diskFills << files
-                                 << status;
+    const auto row = [](const QByteArray &tag, const QString &pages, const QString &button,
+                         const QList<Step> &steps, const QString &obstacle, const QString &files,
+                         const QString &status) {
+        QTest::addRow("%s", tag.data()) << pages << button << steps << obstacle << files << status;
     };
-    const QString two = "1700x2200 [800x600]";
-    const QString noisy = "~300x200 [~200x300]";
+    const QString two = "1700x2200 [800x600]", noisy = "~300x200 [~200x300]";
     const Step failed = messageBox("Could not save the file.");
-    const auto save = [&out](const char *name) {
-        return fileDialog("Save As PDF", out, { name });
+    const Step folder = folderDialog("Choose output folder", out);
+    const Step parts = folderDialog("Choose a folder to save both parts", out);
+    const auto name = [&out](const char *title, const char *name) {
+        return fileDialog(title, out, { name });
     };
-    row("save", two, "Save As PDF", { save("s.pdf") }, {}, false, "s.pdf: 1700x2200 800x600",
-        "Saved " + out + "/s.pdf (2 page(s))");
-    row("save into a missing folder", two, "Save As PDF", { save("no/s.pdf"), failed }, {}, false,
-        "", "");
-    row("save, disk full", noisy, "Save As PDF", { save("s.pdf"), confirmReplace(), failed }, {},
-        true, "", "");
-    row("export page", two, "Export page", { fileDialog("Export page", out, { "p.png" }) }, {},
-        false, "p.png: 800x600", "Exported page 2 -> " + out + "/p.png");
+    row("save", two, "Save As PDF", { name("Save As PDF", "s.pdf") }, "",
+        "s.pdf: 1700x2200 800x600", "Saved " + out + "/s.pdf (2 page(s))");
+    row("save into a missing folder", two, "Save As PDF",
+        { name("Save As PDF", "no/s.pdf"), failed }, "", "", "");
+    row("save, disk full", noisy, "Save As PDF",
+        { name("Save As PDF", "s.pdf"), confirmReplace(), failed }, "disk", "", "");
+    row("export page", two, "Export page", { name("Export page", "p.png") }, "", "p.png: 800x600",
+        "Exported page 2 -> " + out + "/p.png");
     // The file dialog adds no suffix here, and without one no image format is known.
-    row("export page without suffix", two, "Export page",
-        { fileDialog("Export page", out, { "p" }), failed }, {}, false, "", "");
+    row("export page without suffix", two, "Export page", { name("Export page", "p"), failed }, "",
+        "", "");
     QStringList twelve, pngs;
     for (int page = 1; page <= 12; ++page) {
         twelve << QStringLiteral("%1x25").arg(page);
-        pngs << QStringLiteral("page_%1.png: %2")
-                    .arg(page, 2, 10, QLatin1Char('0'))
-                    .arg(twelve.last());
+        pngs << QStringLiteral("page_%1.png: %2x25").arg(page, 2, 10, QLatin1Char('0')).arg(page);
     }
-    const Step folder = folderDialog("Choose output folder", out);
-    row("export all, 12 pages", twelve.join(' '), "Export all", { folder }, {}, false,
-        pngs.join("; "), "Exported 12 page(s) to " + out + ", named page_001.png etc.");
-    row("export all, a page not written", "1x25 2x25 3x25", "Export all", { folder },
-        { "page_2.png" }, false, "page_1.png: 1x25; page_3.png: 3x25",
+    row("export all, 12 pages", twelve.join(' '), "Export all", { folder }, "", pngs.join("; "),
+        "Exported 12 page(s) to " + out + ", named page_001.png etc.");
+    row("export all, a page not written", "1x25 2x25 3x25", "Export all", { folder }, "page_2.png",
+        "page_1.png: 1x25; page_3.png: 3x25",
         "Exported 2 of 3 page(s) to " + out + "; the others could not be written");
     row("export all, nothing written", "1x25 2x25", "Export all", { folder, failed },
-        { "page_1.png", "page_2.png" }, false, "", "");
-    const Step splitFolder = folderDialog("Choose a folder to save both parts", out);
+        "page_1.png page_2.png", "", "");
     const QStringList five { "100x250", "125x250", "150x250", "175x250", "200x250" };
     for (int after = 1; after <= 4; ++after) {
-        QTest::addRow("split after page %d", after)
-            << five.join(' ') << "Split"
-            << QList { numberDialog("Split document", after), splitFolder } << QStringList()
-            << false
-            << "document_part1.pdf: " + five.mid(0, after).join(' ')
-                + "; document_part2.pdf: " + five.mid(after).join(' ')
-            << QStringLiteral("Split into document_part1.pdf (%1 pages) and document_part2.pdf "
-                              "(%2 pages)")
-                   .arg(after)
-                   .arg(5 - after);
+        row("split after page " + QByteArray::number(after), five.join(' '), "Split",
+            { numberDialog("Split document", after), parts }, "",
+            "document_part1.pdf: " + five.mid(0, after).join(' ')
+                + "; document_part2.pdf: " + five.mid(after).join(' '),
+            QStringLiteral("Split into document_part1.pdf (%1 pages) and document_part2.pdf (%2 "
+                           "pages)")
+                .arg(after)
+                .arg(5 - after));
     }
     row("split, disk full", noisy, "Split",
-        { numberDialog("Split document", 1), splitFolder,
+        { numberDialog("Split document", 1), parts,
             messageBox("Could not write one or both files.") },
-        {}, true, "", "");
+        "disk", "", "");
 }
 
 void tst_PdfCommands::writesFiles()
@@ -268,47 +258,39 @@ void tst_PdfCommands::writesFiles()
     QFETCH(QString, pages);
     QFETCH(QString, button);
     QFETCH(QList<Step>, steps);
-    QFETCH(QStringList, blocked);
-    QFETCH(bool, diskFills);
+    QFETCH(QString, obstacle);
     QFETCH(QString, files);
     QFETCH(QString, status);
 
+    // Earlier files of the names written must survive a disk that fills up.
     QDir out(fixture("out"));
     QVERIFY(out.removeRecursively() && out.mkpath("."));
-    for (const QString &name : blocked) {
-        QVERIFY(out.mkpath(name));
-    }
-    const QStringList earlier = diskFills
-        ? QStringList { "s.pdf", "document_part1.pdf", "document_part2.pdf" }
-        : QStringList();
-    for (const QString &name : earlier) {
+    const QStringList earlier { "s.pdf", "document_part1.pdf", "document_part2.pdf" };
+    for (const QString &name :
+        obstacle == "disk" ? earlier : obstacle.split(' ', Qt::SkipEmptyParts)) {
         QFile file(out.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7);
+        QVERIFY(obstacle == "disk" ? file.open(QIODevice::WriteOnly) && file.write("earlier") == 7
+                                   : out.mkpath(name));
     }
     PdfPage page;
     QCOMPARE(page.add(pages), QString());
     const QString before = page.state();
     const QString statusBefore = page.status();
     {
-        std::optional<FileSizeLimit> limit;
-        if (diskFills) {
-            limit.emplace(4096);
-        }
+        const auto limit = fileSizeLimit(obstacle == "disk" ? 4096 : 0);
         QCOMPARE(page.click(button, steps), QString());
     }
     QCOMPARE(page.status(), status.isEmpty() ? statusBefore : status);
     QStringList written;
     for (const QFileInfo &file : out.entryInfoList(QDir::Files, QDir::Name)) {
         QFile opened(file.filePath());
-        if (earlier.contains(file.fileName()) && opened.open(QIODevice::ReadOnly)) {
+        if (obstacle == "disk" && opened.open(QIODevice::ReadOnly)) {
             QCOMPARE(opened.readAll(), "earlier");
             continue;
         }
-        const QSize image = QImageReader(file.filePath()).size();
         written << file.fileName() + ": "
-                + (file.suffix() == "pdf"
-                        ? pdfPageSizes(file.filePath())
-                        : QStringLiteral("%1x%2").arg(image.width()).arg(image.height()));
+                + (file.suffix() == "pdf" ? pdfPageSizes(file.filePath())
+                                          : sizesOf({ QImage(file.filePath()) }));
     }
     QCOMPARE(written.join("; "), files);
     // The document stays as it was.

@@ -10,10 +10,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
-
 using namespace dialogs;
 using namespace pdftest;
 
@@ -74,14 +70,10 @@ QImage twoColumnPage(QString *text = nullptr)
 
 double cpuSeconds()
 {
-#ifdef Q_OS_UNIX
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-#else
-    return 0.0;
-#endif
 }
 } // namespace
 
@@ -283,11 +275,8 @@ void tst_PdfModes::engineFailureShowsMessage()
     const QByteArray previous = qgetenv("TESSDATA_PREFIX");
     qputenv("TESSDATA_PREFIX", dir.filePath("missing/").toUtf8());
     const auto restore = qScopeGuard([&] {
-        if (previous.isEmpty()) {
-            qunsetenv("TESSDATA_PREFIX");
-        } else {
-            qputenv("TESSDATA_PREFIX", previous);
-        }
+        (void)(previous.isNull() ? qunsetenv("TESSDATA_PREFIX")
+                                 : qputenv("TESSDATA_PREFIX", previous));
     });
     PdfPage page;
     QCOMPARE(page.add({ twoColumnPage() }), QString());

@@ -22,23 +22,6 @@ QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
-// A PNG whose header claims width x height, its checksum mended.
-QByteArray pngClaiming(qint32 width, qint32 height)
-{
-    QByteArray bytes = encoded(noisePage({ 40, 30 }), "png");
-    qToBigEndian(width, bytes.data() + 16);
-    qToBigEndian(height, bytes.data() + 20);
-    quint32 crc = 0xffffffffu;
-    for (const char c : bytes.mid(12, 17)) {
-        crc ^= quint8(c);
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-        }
-    }
-    qToBigEndian(~crc, bytes.data() + 29);
-    return bytes;
-}
-
 // One pixel, in a frame and on a screen of the given sizes (Qt reads GIF but does not write it).
 QByteArray gif(quint16 width, quint16 height)
 {
@@ -58,10 +41,8 @@ class tst_PdfPageIo : public QObject
     Q_OBJECT
 
 private slots:
-    void roundTripsPageSizes_data();
-    void roundTripsPageSizes();
-    void drawsPagesEdgeToEdge_data();
-    void drawsPagesEdgeToEdge();
+    void roundTripsPagesEdgeToEdge_data();
+    void roundTripsPagesEdgeToEdge();
     void refusesEmptyListOrNullPage();
     void readsImagesPaintableOrNot_data();
     void readsImagesPaintableOrNot();
@@ -72,73 +53,47 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_PdfPageIo::roundTripsPageSizes_data()
+void tst_PdfPageIo::roundTripsPagesEdgeToEdge_data()
 {
     QTest::addColumn<QList<QSizeF>>("points");
-    QTest::addColumn<QString>("pixels");
-    QTest::addColumn<QString>("written"); // read back at 200 dpi
+    QTest::addColumn<QString>("pixels"); // read at 200 dpi, and so again after each save
 
-    QTest::addRow("letter") << QList<QSizeF> { { 612, 792 } } << "1700x2200"
-                            << "1700x2200";
+    QTest::addRow("letter") << QList<QSizeF> { { 612, 792 } } << "1700x2200";
     // 1653 x 2339 pixels measure 595.08 x 842.04 points, close enough to be written as A4.
-    QTest::addRow("a4") << QList<QSizeF> { { 595, 842 } } << "1653x2339"
-                        << "1653x2339";
-    QTest::addRow("mixed sizes") << QList<QSizeF> { { 612, 792 }, { 288, 216 }, { 144, 720 } }
-                                 << "1700x2200 800x600 400x2000"
-                                 << "1700x2200 800x600 400x2000";
+    QTest::addRow("a4") << QList<QSizeF> { { 595, 842 } } << "1653x2339";
+    // The writer keeps whole points, so tiny pages come out a pixel longer than 200 / 72 says.
+    QTest::addRow("mixed, tiny and thin")
+        << QList<QSizeF> { { 288, 216 }, { 20, 20 }, { 540, 11 } } << "800x600 56x56 1500x31";
 }
 
-void tst_PdfPageIo::roundTripsPageSizes()
+void tst_PdfPageIo::roundTripsPagesEdgeToEdge()
 {
     QFETCH(QList<QSizeF>, points);
     QFETCH(QString, pixels);
-    QFETCH(QString, written);
 
     QVERIFY(writeTestPdf(path("document.pdf"), points));
-    const PdfReadResult read = readPdfPages(path("document.pdf"));
+    PdfReadResult read = readPdfPages(path("document.pdf"));
     QVERIFY(read.ok);
     QCOMPARE(sizesOf(read.pages), pixels);
-    for (const QImage &page : read.pages) {
-        // White paper, not transparent (black once alpha is dropped), and the black bar.
-        QVERIFY(qGray(page.pixel(page.width() - 5, page.height() - 5)) > 245);
-        QVERIFY(qGray(page.pixel(60, 45)) < 40);
+    for (QImage &page : read.pages) {
+        // White paper, not transparent (black once alpha is dropped); then a red frame.
+        QVERIFY(qGray(page.pixel(page.width() / 2, page.height() - 5)) > 245);
+        QPainter painter(&page);
+        painter.setPen(QPen(Qt::red, 4));
+        painter.drawRect(page.rect().adjusted(2, 2, -2, -2));
     }
-    // Written over the very file that was read.
-    QString error;
-    QVERIFY2(writePagesAsPdf(read.pages, path("document.pdf"), &error), qPrintable(error));
-    QCOMPARE(pdfPageSizes(path("document.pdf")), written);
-}
-
-void tst_PdfPageIo::drawsPagesEdgeToEdge_data()
-{
-    QTest::addColumn<QSize>("pixels");
-    QTest::addRow("800 x 600") << QSize(800, 600);
-    QTest::addRow("55 px, under 20 pt") << QSize(55, 55);
-    QTest::addRow("thin crop") << QSize(1500, 30);
-}
-
-void tst_PdfPageIo::drawsPagesEdgeToEdge()
-{
-    QFETCH(QSize, pixels);
-
-    // A red page framed in black: saved, opened and saved again, it keeps its size and its frame
-    // stays on its edges, with no white border and no shrinking.
-    QImage page = plainPage(pixels, Qt::red);
-    QPainter(&page).fillRect(QRect(QPoint(), pixels).adjusted(4, 4, -4, -4), Qt::white);
-    QList<QImage> saved { page };
+    // Saved twice over the very file read, the pages keep their sizes and their frames their
+    // edges: no white border, no shrinking.
     for (int save = 1; save <= 2; ++save) {
-        QVERIFY(writePagesAsPdf(saved, path("page.pdf")));
-        saved = readPdfPages(path("page.pdf")).pages;
-        // The writer keeps page sizes in whole points: a side may come back a pixel longer.
-        QCOMPARE(saved.size(), 1);
-        const QImage &back = saved.first();
-        QVERIFY(qAbs(back.width() - pixels.width()) + qAbs(back.height() - pixels.height()) <= 2);
-        for (const QPoint corner : { QPoint(1, 1), QPoint(back.width() - 2, back.height() - 2) }) {
-            QVERIFY2(qRed(back.pixel(corner)) > 200 && qGreen(back.pixel(corner)) < 80,
-                qPrintable(QColor(back.pixel(corner)).name()));
-        }
-        if (pixels.height() > 30) {
-            QVERIFY(qGreen(back.pixel(back.width() / 2, back.height() / 2)) > 200);
+        QString error;
+        QVERIFY2(writePagesAsPdf(read.pages, path("document.pdf"), &error), qPrintable(error));
+        read = readPdfPages(path("document.pdf"));
+        QCOMPARE(sizesOf(read.pages), pixels);
+        for (const QImage &page : std::as_const(read.pages)) {
+            for (const QPoint &at : { QPoint(1, 1), QPoint(page.width() - 2, page.height() - 2) }) {
+                QVERIFY2(qRed(page.pixel(at)) > 150 && qGreen(page.pixel(at)) < 80,
+                    qPrintable(QColor(page.pixel(at)).name()));
+            }
         }
     }
 }
@@ -174,9 +129,6 @@ void tst_PdfPageIo::readsImagesPaintableOrNot_data()
         << "Ölgemälde – 写真 ✓" << encoded(noisePage(size), "webp") << size;
     QTest::addRow("zero-length") << "empty.jpg" << QByteArray() << QSize(0, 0);
     QTest::addRow("text") << "notes.png" << QByteArray("just some words\n") << QSize(0, 0);
-    QTest::addRow("png claiming 100000 x 100000")
-        << "huge.png" << pngClaiming(100000, 100000) << QSize(0, 0);
-    QTest::addRow("png claiming 1 x 4 billion") << "thin.png" << pngClaiming(1, -1) << QSize(0, 0);
     QTest::addRow("gif claiming 65535 x 65535") << "huge.gif" << gif(65535, 65535) << QSize();
     const QByteArray whole = encoded(noisePage({ 120, 80 }), "jpeg");
     QTest::addRow("jpeg cut in half") << "cut.jpg" << whole.left(whole.size() / 2) << QSize();
