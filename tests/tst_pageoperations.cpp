@@ -17,80 +17,52 @@ class tst_PageOperations : public QObject
     Q_OBJECT
 
 private slots:
-    void marksOnlyWithinThePage_data();
-    void marksOnlyWithinThePage();
+    void marksInColourOnAnyFormat_data();
+    void marksInColourOnAnyFormat();
     void thumbnailsRescaleOnlyChangedPages();
     void computes_data();
     void computes();
 };
 
-void tst_PageOperations::marksOnlyWithinThePage_data()
+void tst_PageOperations::marksInColourOnAnyFormat_data()
 {
     QTest::addColumn<QString>("mark");
     QTest::addColumn<QImage::Format>("format");
-    QTest::addColumn<QPoint>("start");
-    QTest::addColumn<QPoint>("end");
-    QTest::addColumn<QRect>("expected"); // what is kept, or marked; null: nothing
+    QTest::addColumn<QRect>("expected"); // the only part marked
 
-    const auto row = [](const char *tag, const char *mark, QImage::Format format, QPoint start,
-                         QPoint end, QRect expected) {
-        QTest::addRow("%s", tag) << mark << format << start << end << expected;
-    };
-    const QImage::Format rgb = QImage::Format_RGB32;
-    row("crop four high", "crop", rgb, { 20, 20 }, { 40, 23 }, {});
-    row("crop five by five", "crop", rgb, { 20, 20 }, { 24, 24 }, { 20, 20, 5, 5 });
-    row("crop beyond every side never enlarges", "crop", rgb, { -100, -100 }, { 1000, 1000 },
-        { 0, 0, 200, 160 });
-    row("crop dragged up and left", "crop", rgb, { 60, 50 }, { 10, 20 }, { 10, 20, 51, 31 });
-    row("crop clipped to a sliver", "crop", rgb, { 197, 10 }, { 300, 100 }, {});
-    row("highlight four wide", "highlight", rgb, { 20, 20 }, { 23, 40 }, {});
-    row("highlight partly outside", "highlight", rgb, { 190, 150 }, { 260, 200 },
-        { 190, 150, 10, 10 });
-    row("highlight wholly outside", "highlight", rgb, { -50, -50 }, { -10, -10 }, {});
     // Pages that cannot be painted in colour as they are get converted first.
     for (const auto &[name, format] :
         { std::pair("mono", QImage::Format_Mono), std::pair("indexed", QImage::Format_Indexed8),
             std::pair("grey", QImage::Format_Grayscale8) }) {
-        QTest::addRow("highlight on %s", name)
-            << "highlight" << format << QPoint(10, 10) << QPoint(60, 40) << QRect(10, 10, 51, 31);
-        QTest::addRow("dot on %s", name)
-            << "dot" << format << QPoint(100, 100) << QPoint() << QRect(90, 90, 21, 21);
-        QTest::addRow("signature on %s", name)
-            << "signature" << format << QPoint(10, 10) << QPoint(60, 40) << QRect(7, 7, 57, 37);
+        QTest::addRow("highlight on %s", name) << "highlight" << format << QRect(10, 10, 51, 31);
+        QTest::addRow("dot on %s", name) << "dot" << format << QRect(90, 90, 21, 21);
+        QTest::addRow("signature on %s", name) << "signature" << format << QRect(7, 7, 57, 37);
     }
 }
 
-void tst_PageOperations::marksOnlyWithinThePage()
+void tst_PageOperations::marksInColourOnAnyFormat()
 {
     QFETCH(QString, mark);
     QFETCH(QImage::Format, format);
-    QFETCH(QPoint, start);
-    QFETCH(QPoint, end);
     QFETCH(QRect, expected);
 
-    const QImage page = mark == "crop" ? noisePage({ 200, 160 }, format)
-                                       : plainPage({ 200, 160 }, Qt::white, format);
-    const std::optional<QImage> marked = mark == "crop" ? croppedPage(page, start, end)
-        : mark == "highlight"                           ? highlightedPage(page, start, end)
-        : mark == "dot" ? stampedPage(page, StampKind::Dot, start, Qt::blue, QString())
+    const QImage page = plainPage({ 200, 160 }, Qt::white, format);
+    const QPoint start(10, 10), end(60, 40);
+    const std::optional<QImage> marked = mark == "highlight" ? highlightedPage(page, start, end)
+        : mark == "dot" ? stampedPage(page, StampKind::Dot, { 100, 100 }, Qt::blue, QString())
                         : signedPage(page, { start, end }, Qt::blue);
-    QCOMPARE(marked.has_value(), !expected.isNull());
-    if (mark == "crop" && marked) {
-        QCOMPARE(*marked, page.copy(expected));
-    } else if (marked) {
-        // The marks show in colour, and only within the rectangle.
-        const QImage rgb = marked->convertToFormat(QImage::Format_RGB32);
-        int inside = 0, outside = 0;
-        for (int y = 0; y < rgb.height(); ++y) {
-            for (int x = 0; x < rgb.width(); ++x) {
-                const bool paper = rgb.pixel(x, y) == qRgb(255, 255, 255);
-                (expected.contains(x, y) ? inside : outside) += paper ? 0 : 1;
-                QVERIFY(paper || qBlue(rgb.pixel(x, y)) != qRed(rgb.pixel(x, y)));
-            }
+    QVERIFY(marked);
+    const QImage rgb = marked->convertToFormat(QImage::Format_RGB32);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < rgb.height(); ++y) {
+        for (int x = 0; x < rgb.width(); ++x) {
+            const bool paper = rgb.pixel(x, y) == qRgb(255, 255, 255);
+            (expected.contains(x, y) ? inside : outside) += paper ? 0 : 1;
+            QVERIFY(paper || qBlue(rgb.pixel(x, y)) != qRed(rgb.pixel(x, y))); // not grey
         }
-        QCOMPARE(outside, 0);
-        QVERIFY(mark == "highlight" ? inside == expected.width() * expected.height() : inside > 0);
     }
+    QCOMPARE(outside, 0);
+    QVERIFY(mark == "highlight" ? inside == expected.width() * expected.height() : inside > 0);
 }
 
 void tst_PageOperations::thumbnailsRescaleOnlyChangedPages()
@@ -128,6 +100,30 @@ void tst_PageOperations::computes_data()
     QTest::addRow("view point, page enlarged") << inPage({ 101, -5 }, { 3400, 4400 }) << "51,-3";
     QTest::addRow("view point outside") << inPage({ 600, -10 }, { 560, 724 }) << "1821,-30";
     QTest::addRow("view point, no picture shown") << inPage({ 10, 10 }, {}) << "0,0";
+
+    // A crop never enlarges a page nor cuts it to a sliver; a highlight is clipped to it. Both
+    // keep the two points dragged between, whichever way the drag went.
+    const auto mark = [](const std::optional<QRect> &r) {
+        return r
+            ? QStringLiteral("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height())
+            : QString();
+    };
+    const QSize page(200, 160);
+    QTest::addRow("crop four high") << mark(cropRectangle({ 20, 20 }, { 40, 23 }, page)) << "";
+    QTest::addRow("crop five by five")
+        << mark(cropRectangle({ 20, 20 }, { 24, 24 }, page)) << "20,20 5x5";
+    QTest::addRow("crop beyond every side")
+        << mark(cropRectangle({ -100, -100 }, { 1000, 1000 }, page)) << "0,0 200x160";
+    QTest::addRow("crop dragged up and left")
+        << mark(cropRectangle({ 60, 50 }, { 10, 20 }, page)) << "10,20 51x31";
+    QTest::addRow("crop clipped to a sliver")
+        << mark(cropRectangle({ 197, 10 }, { 300, 100 }, page)) << "";
+    QTest::addRow("highlight four wide")
+        << mark(highlightRectangle({ 20, 20 }, { 23, 40 }, page)) << "";
+    QTest::addRow("highlight partly outside")
+        << mark(highlightRectangle({ 190, 150 }, { 260, 200 }, page)) << "190,150 10x10";
+    QTest::addRow("highlight wholly outside")
+        << mark(highlightRectangle({ -50, -50 }, { -10, -10 }, page)) << "";
 
     const QList<QImage> pages { plainPage({ 1, 1 }), plainPage({ 2, 1 }), plainPage({ 3, 1 }) };
     const auto reordered = [&pages](const QList<int> &order) {
