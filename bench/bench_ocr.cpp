@@ -48,7 +48,8 @@ QImage letterPage(int columns, QStringList *words)
                 lineWords << QStringLiteral("w%1").arg(words->size() + 1, 4, 10, QLatin1Char('0'));
                 *words << lineWords.last();
             }
-            painter.drawText(100 + column * (columnWidth + 60), 150 + line * 48, lineWords.join(' '));
+            painter.drawText(
+                100 + column * (columnWidth + 60), 150 + line * 48, lineWords.join(' '));
         }
     }
     return page;

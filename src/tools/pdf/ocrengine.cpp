@@ -32,8 +32,8 @@ void keepEngineToOneThread()
     using SetMaxActiveLevels = void (*)(int);
     SetMaxActiveLevels setMaxActiveLevels = nullptr;
 #if defined(Q_OS_UNIX)
-    setMaxActiveLevels = reinterpret_cast<SetMaxActiveLevels>(
-        dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
+    setMaxActiveLevels =
+        reinterpret_cast<SetMaxActiveLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
 #elif defined(Q_OS_WIN)
     for (const wchar_t *runtime : { L"libgomp-1.dll", L"libomp.dll", L"libiomp5md.dll" }) {
         const HMODULE module = GetModuleHandleW(runtime);
