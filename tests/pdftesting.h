@@ -1,29 +1,24 @@
 #pragma once
 
-// Shared by the PDF suites: small fixtures. Dialogs are answered with dialoganswers.h.
+// Shared by the PDF suites: fixtures, and the PDF page driven as a user drives it.
 
 #include "dialoganswers.h"
+#include "tools/pdf/pdftoolspage.h"
+#include "tools/pdf/thumbnaillist.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QLineEdit>
-#include <QMessageBox>
+#include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfWriter>
-#include <QPointer>
-#include <QTimer>
-#include <QToolButton>
+#include <QRandomGenerator>
+#include <QScrollArea>
+#include <QTemporaryDir>
 
 #include <csignal>
-#include <functional>
 #include <sys/resource.h>
 
 namespace pdftest {
-
-using namespace dialogs;
 
 inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140, 200),
     QImage::Format format = QImage::Format_RGB32)
@@ -33,56 +28,26 @@ inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140
     return page.convertToFormat(format);
 }
 
-// Pages told apart by their sizes.
-inline QList<QImage> plainPages(const QList<QSize> &sizes)
+// Noise in every channel the format has, so lost or moved pixels show and no format compresses it.
+inline QImage noisePage(const QSize &size, QImage::Format format = QImage::Format_RGB32)
 {
-    QList<QImage> pages;
-    for (const QSize &size : sizes) {
-        pages.append(plainPage(size));
+    QImage page(size, QImage::Format_ARGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < page.height(); ++y) {
+        random.fillRange(reinterpret_cast<quint32 *>(page.scanLine(y)), page.width());
     }
-    return pages;
+    return page.convertToFormat(format);
 }
 
-inline QList<QSize> sizesOf(const QList<QImage> &pages)
+// "30x20 40x20": the pages' sizes, the selected one (if any) in brackets.
+inline QString sizesOf(const QList<QImage> &pages, int selected = -1)
 {
-    QList<QSize> sizes;
+    QStringList sizes;
     for (const QImage &page : pages) {
-        sizes.append(page.size());
+        const QString size = QStringLiteral("%1x%2").arg(page.width()).arg(page.height());
+        sizes << (sizes.size() == selected ? '[' + size + ']' : size);
     }
-    return sizes;
-}
-
-// Pages told apart by their widths, all 25 pixels high.
-inline QList<QImage> pagesOfWidths(const QList<int> &widths)
-{
-    QList<QSize> sizes;
-    for (const int width : widths) {
-        sizes.append(QSize(width, 25));
-    }
-    return plainPages(sizes);
-}
-
-inline QList<int> widthsOf(const QList<QImage> &pages)
-{
-    QList<int> widths;
-    for (const QImage &page : pages) {
-        widths.append(page.width());
-    }
-    return widths;
-}
-
-// How many pixels of the area have the colour (alpha ignored).
-inline int countPixels(const QImage &page, const QColor &colour, const QRect &area)
-{
-    const QImage rgb = page.convertToFormat(QImage::Format_RGB32);
-    const QRect inside = area.intersected(rgb.rect());
-    int count = 0;
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x) {
-            count += rgb.pixel(x, y) == colour.rgb() ? 1 : 0;
-        }
-    }
-    return count;
+    return sizes.join(' ');
 }
 
 // A PDF on white paper with pages of the given sizes in points, each with a black bar and text.
@@ -104,42 +69,132 @@ inline bool writeTestPdf(const QString &path, const QList<QSizeF> &pointSizes)
     return painter.end();
 }
 
-// The page sizes, in points, of the PDF at path; empty when it does not open.
-inline QList<QSizeF> pdfPointSizes(const QString &path)
+// The page sizes of the PDF at path, in pixels at 200 dpi, as sizesOf writes them; empty when
+// it does not open.
+inline QString pdfPageSizes(const QString &path)
 {
     QPdfDocument doc;
-    QList<QSizeF> sizes;
+    QStringList sizes;
     if (doc.load(path) == QPdfDocument::Error::None) {
         for (int page = 0; page < doc.pageCount(); ++page) {
-            sizes.append(doc.pagePointSize(page));
+            const QSize pixels = (doc.pagePointSize(page) * 200.0 / 72.0).toSize();
+            sizes << QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
         }
     }
-    return sizes;
+    return sizes.join(' ');
 }
 
-// While it lives, files of this process cannot grow beyond the limit (the signal that would end
-// the process is ignored): a full disk, as far as a writer can tell.
-class FileSizeLimit
+// While the guard lives, files of this process cannot grow beyond the limit (the signal that
+// would end the process ignored): a full disk, as far as a writer can tell. 0: no limit.
+inline auto fileSizeLimit(rlim_t bytes)
+{
+    rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old;
+    limit.rlim_cur = bytes ? bytes : old.rlim_cur;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return qScopeGuard([old, handler] {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+    });
+}
+
+// The PDF page reached only as a user reaches it: its buttons and dialogs, its thumbnail list,
+// page view and labels. Pages go in as PNG files through "Add pages" and come back out through
+// "Export all", so what a check sees are the document's own pixels.
+class PdfPage
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes)
+    PdfToolsPage widget;
+
+    QString click(const QString &text, const QList<dialogs::Step> &steps = {})
     {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        return dialogs::click(&widget, text, steps);
     }
-    ~FileSizeLimit()
+    QString add(const QList<QImage> &pages, int select = 0)
     {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_previousHandler);
+        QStringList names;
+        for (const QImage &page : pages) {
+            names << QStringLiteral("in%1.png").arg(m_files++);
+            page.save(m_dir.filePath(names.last()));
+        }
+        const QString report =
+            click("Add pages", { dialogs::fileDialog("Add pages", m_dir.path(), names) });
+        thumbnails()->setCurrentRow(select);
+        return report;
     }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
+    // Plain pages of the sizes as sizesOf writes them; a "~" before a size makes a noisy page.
+    QString add(const QString &sizes)
+    {
+        QList<QImage> pages;
+        int select = 0;
+        for (QString size : sizes.split(' ', Qt::SkipEmptyParts)) {
+            select = size.startsWith('[') ? int(pages.size()) : select;
+            size.remove('[').remove(']');
+            const bool noisy = size.startsWith('~');
+            const QStringList sides = size.remove('~').split('x');
+            const QSize pixels(sides.at(0).toInt(), sides.at(1).toInt());
+            pages << (noisy ? noisePage(pixels) : plainPage(pixels));
+        }
+        return pages.isEmpty() ? QString() : add(pages, select);
+    }
+    QList<QImage> pages()
+    {
+        const QDir folder(m_dir.filePath(QStringLiteral("export%1").arg(m_files++)));
+        QList<QImage> pages;
+        if (thumbnails()->count() > 0 && folder.mkpath(".")
+            && click("Export all", { dialogs::folderDialog("Choose output folder", folder.path()) })
+                   .isEmpty()) {
+            for (const QString &name : folder.entryList(QDir::Files, QDir::Name)) {
+                pages << QImage(folder.filePath(name)).convertToFormat(QImage::Format_ARGB32);
+            }
+        }
+        return pages;
+    }
+    QString state() { return sizesOf(pages(), selected()); }
+    // The path "Save As PDF" suggests, the dialog then cancelled.
+    QString savePath()
+    {
+        QString path;
+        click(
+            "Save As PDF", { { &QFileDialog::staticMetaObject, "Save As PDF", [&path](QWidget *w) {
+                                  auto *dialog = static_cast<QFileDialog *>(w);
+                                  path = dialog->directory().filePath(
+                                      dialog->findChild<QLineEdit *>("fileNameEdit")->text());
+                                  dialog->reject();
+                              } } });
+        return path;
+    }
+    QToolButton *button(const QString &text) const
+    {
+        const QList<QToolButton *> tools = widget.findChildren<QToolButton *>();
+        return *std::find_if(
+            tools.begin(), tools.end(), [&](auto *t) { return t->text() == text; });
+    }
+    // Clicks "Undo" while it is enabled; how many times.
+    int undoAll()
+    {
+        int count = 0;
+        for (; button("Undo")->isEnabled() && count < 20; ++count, button("Undo")->click()) { }
+        return count;
+    }
+    ThumbnailList *thumbnails() const { return widget.findChild<ThumbnailList *>(); }
+    int selected() const { return thumbnails()->currentRow(); }
+    QLabel *view() const
+    {
+        return qobject_cast<QLabel *>(widget.findChild<QScrollArea *>("QRPreview")->widget());
+    }
+    // The status line is the page's last row.
+    QString status() const
+    {
+        QLayout *rows = widget.layout();
+        return qobject_cast<QLabel *>(rows->itemAt(rows->count() - 1)->widget())->text();
+    }
 
 private:
-    rlimit m_old {};
-    void (*m_previousHandler)(int) = nullptr;
+    QTemporaryDir m_dir;
+    int m_files = 0;
 };
 
 } // namespace pdftest

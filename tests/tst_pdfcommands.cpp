@@ -1,51 +1,14 @@
-#include "tools/pdf/pageio.h"
-#include "tools/pdf/pdftoolspage.h"
-
 #include "pdftesting.h"
 
-#include <QDir>
-#include <QImageReader>
-#include <QLabel>
-#include <QListWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
+using namespace dialogs;
 using namespace pdftest;
 
-// The document with its undo history, and the page commands, each run by a click on its toolbar
-// button with its dialogs answered.
+// The page commands, saving, export, merge and split, and the undo history, each run by a click
+// on its toolbar button with its dialogs answered. Pages are written as sizesOf writes them.
 
-namespace {
-const QString kPrevious = QStringLiteral("previous status");
-const QString kEarlier = QStringLiteral("/earlier.pdf");
-// The pages of the fixture three.pdf, and the fixture image a.png.
-const QList<QSize> kThree { { 200, 300 }, { 200, 400 }, { 200, 500 } };
-const QList<QSize> kImage { { 300, 120 } };
-
-QList<QSize> wide(const QList<int> &widths)
-{
-    return sizesOf(pagesOfWidths(widths));
-}
-
-// The files in folder with the pixel sizes of their pages (of a PDF, at 200 dpi) or image.
-QMap<QString, QList<QSize>> writtenFiles(const QString &folder)
-{
-    QMap<QString, QList<QSize>> files;
-    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files)) {
-        QList<QSize> &sizes = files[file.fileName()];
-        if (file.suffix() != "pdf") {
-            sizes << QImageReader(file.filePath()).size();
-            continue;
-        }
-        for (const QSizeF &points : pdfPointSizes(file.filePath())) {
-            sizes << (points * 200.0 / 72.0).toSize();
-        }
-    }
-    return files;
-}
-} // namespace
-
-Q_DECLARE_METATYPE(pdftest::Step)
+Q_DECLARE_METATYPE(dialogs::Step)
 
 class tst_PdfCommands : public QObject
 {
@@ -53,41 +16,30 @@ class tst_PdfCommands : public QObject
 
 private slots:
     void initTestCase();
-    void init();
-    void keepsFifteenSnapshots();
-    void undoRestoresPagesNotSelection_data();
-    void undoRestoresPagesNotSelection();
-    void closes_data();
-    void closes();
-    void reordersByMovedRow_data();
-    void reordersByMovedRow();
-    void readsFiles_data();
-    void readsFiles();
-    void editsPages_data();
-    void editsPages();
+    void changesDocument_data();
+    void changesDocument();
+    void turnsAndFlattensPixels_data();
+    void turnsAndFlattensPixels();
     void writesFiles_data();
     void writesFiles();
-    void merges_data();
-    void merges();
+    void suggestsNameOfOpenedFile();
+    void keepsFifteenSnapshots();
 
 private:
-    void fill(const QList<QImage> &pages, int currentIndex)
-    {
-        m_page->m_pages = pages;
-        m_page->m_currentIndex = currentIndex;
-        m_page->refreshThumbnails();
-        m_page->showCurrentPage();
-    }
-    QString click(const QString &text, const QList<Step> &steps = {})
-    {
-        return pdftest::click(m_page.get(), text, steps);
-    }
-    QString statusText() const { return m_page->m_statusLabel->text(); }
     QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
+    // The file dialog of the button answered with the names; warnings for those that do not open.
+    QList<Step> choose(const QString &title, const QStringList &names) const
+    {
+        QList<Step> steps { fileDialog(title, m_fixtures.path(), names) };
+        for (const QString &name : names) {
+            if (name.startsWith("bad")) {
+                steps << messageBox("Could not open: " + fixture(name));
+            }
+        }
+        return steps;
+    }
 
     QTemporaryDir m_fixtures;
-    QString m_out; // emptied for every test
-    std::unique_ptr<PdfToolsPage> m_page;
 };
 
 void tst_PdfCommands::initTestCase()
@@ -95,395 +47,286 @@ void tst_PdfCommands::initTestCase()
     QVERIFY(writeTestPdf(fixture("three.pdf"), { { 72, 108 }, { 72, 144 }, { 72, 180 } }));
     QVERIFY(writeTestPdf(fixture("two.pdf"), { { 108, 72 }, { 144, 72 } }));
     QVERIFY(QFile::copy(fixture("three.pdf"), fixture("%2 copy.pdf")));
-    QVERIFY(plainPage(kImage.first()).save(fixture("a.png")));
+    QVERIFY(QFile::copy(fixture("three.pdf"), fixture("UPPER.PDF")));
+    QVERIFY(plainPage({ 300, 120 }).save(fixture("a.pdf.png"), "png"));
+    QVERIFY(QFile::copy(fixture("a.pdf.png"), fixture("a.png")));
     for (const char *name : { "bad.png", "bad.pdf" }) {
         QFile file(fixture(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("neither image nor PDF") > 0);
     }
-    m_out = fixture("out");
 }
 
-void tst_PdfCommands::init()
+void tst_PdfCommands::changesDocument_data()
 {
-    QVERIFY(QDir(m_out).removeRecursively() && QDir().mkpath(m_out));
-    m_page = std::make_unique<PdfToolsPage>();
-    m_page->setStatus(kPrevious);
-}
-
-void tst_PdfCommands::keepsFifteenSnapshots()
-{
-    for (int edit = 1; edit <= 16; ++edit) {
-        m_page->pushUndo();
-        m_page->m_pages.append(pagesOfWidths({ edit }));
-    }
-    for (int i = 0; i < 16; ++i) {
-        QCOMPARE(click("Undo"), QString());
-    }
-    // Back to the state after the first edit, and no further.
-    QCOMPARE(widthsOf(m_page->m_pages), QList<int>({ 1 }));
-    QVERIFY(!m_page->m_undoButton->isEnabled());
-}
-
-void tst_PdfCommands::undoRestoresPagesNotSelection_data()
-{
-    QTest::addColumn<QList<int>>("before");
-    QTest::addColumn<QList<int>>("after");
-    QTest::addColumn<int>("selectedOnUndo");
-
-    // Page 4, selected once page 5 of five was removed, stays selected.
-    QTest::addRow("removal of the last page")
-        << QList<int> { 1, 2, 3, 4, 5 } << QList<int> { 1, 2, 3, 4 } << 3;
-    QTest::addRow("addition of pages") << QList<int> { 1, 2 } << QList<int> { 1, 2, 3, 4 } << 1;
-    QTest::addRow("first addition empties the document") << QList<int>() << QList<int> { 3 } << -1;
-}
-
-void tst_PdfCommands::undoRestoresPagesNotSelection()
-{
-    QFETCH(QList<int>, before);
-    QFETCH(QList<int>, after);
-    QFETCH(int, selectedOnUndo);
-
-    fill(pagesOfWidths(before), before.size() - 1);
-    m_page->pushUndo();
-    fill(pagesOfWidths(after), after.size() - 1);
-    QCOMPARE(click("Undo"), QString());
-    QCOMPARE(widthsOf(m_page->m_pages), before);
-    QCOMPARE(m_page->m_currentIndex, selectedOnUndo);
-    QCOMPARE(m_page->m_thumbList->currentRow(), selectedOnUndo);
-    QCOMPARE(m_page->m_pageLabel->pixmap().isNull(), before.isEmpty());
-    QCOMPARE(statusText(), QStringLiteral("Undid last action"));
-    QVERIFY(!m_page->m_undoButton->isEnabled());
-}
-
-void tst_PdfCommands::closes_data()
-{
-    QTest::addColumn<QList<int>>("pages");
-    QTest::addColumn<int>("answer"); // 0: no question asked
-
-    QTest::addRow("answered No") << QList<int> { 1, 2, 3 } << int(QMessageBox::No);
-    QTest::addRow("answered Yes") << QList<int> { 1, 2, 3 } << int(QMessageBox::Yes);
-    QTest::addRow("empty document") << QList<int>() << 0;
-}
-
-void tst_PdfCommands::closes()
-{
-    QFETCH(QList<int>, pages);
-    QFETCH(int, answer);
-
-    fill(pagesOfWidths(pages), pages.size() - 1);
-    m_page->pushUndo();
-    m_page->m_currentPath = QStringLiteral("/earlier/file.pdf");
-    QList<Step> steps;
-    if (answer) {
-        steps << messageBox(
-            QStringLiteral("Close the current document? Any unsaved changes will be lost."),
-            QMessageBox::StandardButton(answer));
-    }
-    QCOMPARE(click("Close", steps), QString());
-
-    const bool closed = answer != QMessageBox::No;
-    QCOMPARE(widthsOf(m_page->m_pages), closed ? QList<int>() : pages);
-    QCOMPARE(m_page->m_thumbList->count(), m_page->m_pages.size());
-    QCOMPARE(m_page->m_currentIndex, closed ? -1 : 2);
-    QCOMPARE(m_page->m_undoStack.size(), closed ? 0 : 1);
-    QCOMPARE(m_page->m_currentPath.isEmpty(), closed);
-    QCOMPARE(statusText() == kPrevious, !closed);
-}
-
-void tst_PdfCommands::reordersByMovedRow_data()
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("destination"); // as QAbstractItemModel::moveRow counts it
-    QTest::addColumn<QList<int>>("order");
-
-    QTest::addRow("third to the top") << 2 << 0 << QList<int> { 3, 1, 2 };
-    QTest::addRow("first to the end") << 0 << 3 << QList<int> { 2, 3, 1 };
-}
-
-void tst_PdfCommands::reordersByMovedRow()
-{
-    QFETCH(int, from);
-    QFETCH(int, destination);
-    QFETCH(QList<int>, order);
-
-    fill(pagesOfWidths({ 1, 2, 3 }), 0);
-    QListWidget *list = m_page->m_thumbList;
-    list->setCurrentRow(from);
-    QVERIFY(list->model()->moveRow(QModelIndex(), from, QModelIndex(), destination));
-    QCOMPARE(widthsOf(m_page->m_pages), order);
-    const int moved = order.indexOf(from + 1);
-    QCOMPARE(m_page->m_currentIndex, moved);
-    QCOMPARE(list->currentRow(), moved);
-    QCOMPARE(list->item(moved)->text(), QStringLiteral("Page %1").arg(moved + 1));
-    QCOMPARE(statusText(), QStringLiteral("Reordered pages"));
-
-    QCOMPARE(click("Undo"), QString());
-    QCOMPARE(widthsOf(m_page->m_pages), QList<int>({ 1, 2, 3 }));
-}
-
-void tst_PdfCommands::readsFiles_data()
-{
+    QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QList<QSize>>("initial");
-    QTest::addColumn<int>("initialIndex");
-    QTest::addColumn<QStringList>("files"); // "bad..." do not open
-    QTest::addColumn<QList<QSize>>("sizes");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<int>("snapshots"); // the document had one before
+    QTest::addColumn<QList<Step>>("steps");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("status"); // empty: it stays
+    QTest::addColumn<QString>("undone"); // after one click on "Undo"
 
-    const QList<QSize> one = wide({ 10 });
-    const QList<QSize> two = wide({ 10, 20 });
-    // A file that does not open keeps the history too.
-    QTest::addRow("open unreadable")
-        << "Open PDF" << two << 1 << QStringList { "bad.pdf" } << two << 1 << kPrevious << 1;
-    QTest::addRow("open, a percent sign in the name")
-        << "Open PDF" << two << 1 << QStringList { "%2 copy.pdf" } << kThree << 0
-        << "Opened %2 copy.pdf (3 pages)" << 0;
-    QTest::addRow("add pdf and image to an empty document")
-        << "Add pages" << QList<QSize>() << -1 << QStringList { "three.pdf", "a.png" }
-        << kThree + kImage << 0 << "Added 2 file(s) — document now has 4 page(s)" << 2;
-    QTest::addRow("add keeps the selection, skips unreadable files")
-        << "Add pages" << two << 1 << QStringList { "bad.png", "a.png", "bad.pdf" } << two + kImage
-        << 1 << "Added 3 file(s) — document now has 3 page(s)" << 2;
-    QTest::addRow("add, nothing readable")
-        << "Add pages" << one << 0 << QStringList { "bad.png", "bad.pdf" } << one << 0 << kPrevious
-        << 1;
-    QTest::addRow("insert pdf after page 2 of 3")
-        << "Insert page" << wide({ 10, 20, 30 }) << 1 << QStringList { "three.pdf" }
-        << two + kThree + wide({ 30 }) << 2 << "Inserted after page 2" << 2;
-    QTest::addRow("insert, selection past the end")
-        << "Insert page" << two << 7 << QStringList { "a.png" } << two + kImage << 2
-        << "Inserted after page 2" << 2;
-    QTest::addRow("insert unreadable image")
-        << "Insert page" << two << 0 << QStringList { "bad.png" } << two << 0 << kPrevious << 1;
-}
-
-void tst_PdfCommands::readsFiles()
-{
-    QFETCH(QString, button);
-    QFETCH(QList<QSize>, initial);
-    QFETCH(int, initialIndex);
-    QFETCH(QStringList, files);
-    QFETCH(QList<QSize>, sizes);
-    QFETCH(int, index);
-    QFETCH(QString, status);
-    QFETCH(int, snapshots);
-
-    fill(plainPages(initial), initialIndex);
-    m_page->pushUndo();
-    m_page->m_currentPath = kEarlier;
-    QList<Step> steps { fileDialog(button == "Insert page" ? "Insert page after selected" : button,
-        m_fixtures.path(), files) };
-    for (const QString &name : std::as_const(files)) {
-        if (name.startsWith("bad")) {
-            steps << messageBox("Could not open: " + fixture(name));
-        }
-    }
-    QCOMPARE(click(button, steps), QString());
-    QCOMPARE(sizesOf(m_page->m_pages), sizes);
-    QCOMPARE(m_page->m_thumbList->count(), sizes.size());
-    QCOMPARE(m_page->m_currentIndex, index);
-    QCOMPARE(statusText(), status);
-    QCOMPARE(m_page->m_undoStack.size(), snapshots);
-    const bool opened = button == "Open PDF" && status != kPrevious;
-    QCOMPARE(m_page->m_currentPath, opened ? fixture(files.first()) : kEarlier);
-    if (snapshots == 2) {
-        QCOMPARE(click("Undo"), QString());
-        QCOMPARE(sizesOf(m_page->m_pages), initial);
-    }
-}
-
-void tst_PdfCommands::editsPages_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QList<QImage>>("initial");
-    QTest::addColumn<int>("initialIndex");
-    QTest::addColumn<QString>("refusal"); // the warning, if the command refuses
-    QTest::addColumn<QList<QSize>>("sizes");
-    QTest::addColumn<QString>("status"); // kPrevious: nothing changed
-
-    const QList<QImage> three = plainPages(wide({ 10, 20, 30 }));
-    const QList<QImage> one = plainPages(wide({ 10 }));
-    const QList<QImage> rendered = readPdfPages(fixture("three.pdf")).pages.mid(0, 1);
-    const QList<QImage> clear { plainPage(
-        QSize(100, 100), Qt::transparent, QImage::Format_ARGB32) };
-    const QString compressed = QStringLiteral(
-        "Compressed all 1 page(s) (Undo to revert) — save to write the result to disk");
-
-    QTest::addRow("rotate left") << "Rotate left" << three << 1 << ""
-                                 << QList<QSize> { { 10, 25 }, { 25, 20 }, { 30, 25 } }
-                                 << "Rotated page 2 left";
-    QTest::addRow("rotate right") << "Rotate right" << three << 2 << ""
-                                  << QList<QSize> { { 10, 25 }, { 20, 25 }, { 25, 30 } }
-                                  << "Rotated page 3 right";
-    QTest::addRow("black and white of a transparent page")
-        << "Black && white" << clear << 0 << "" << QList<QSize> { { 100, 100 } }
-        << "Converted page 1 to black & white (Undo to revert)";
-    QTest::addRow("remove the last page")
-        << "Remove page" << three << 2 << "" << wide({ 10, 20 })
-        << "Removed page 3 — 2 page(s) left (Undo to bring it back)";
-    QTest::addRow("remove the only page")
-        << "Remove page" << one << 0 << "Can't remove the only page in the document."
-        << wide({ 10 }) << kPrevious;
-    QTest::addRow("save, no pages")
-        << "Save As PDF" << QList<QImage>() << -1
-        << "Nothing to save — open a PDF or add pages first." << QList<QSize>() << kPrevious;
-    QTest::addRow("split, one page")
-        << "Split" << one << 0 << "Open a document with at least 2 pages first." << wide({ 10 })
-        << kPrevious;
-    QTest::addRow("export page, selection past the end")
-        << "Export page" << three << 3 << "" << wide({ 10, 20, 30 }) << kPrevious;
-    QTest::addRow("compress a 1 x 1 page") << "Compress all" << plainPages({ { 1, 1 } }) << 0 << ""
-                                           << QList<QSize> { { 1, 1 } } << compressed;
-    QTest::addRow("compress a page rendered from a PDF")
-        << "Compress all" << rendered << 0 << "" << QList<QSize> { { 140, 210 } } << compressed;
-    QTest::addRow("compress a transparent page")
-        << "Compress all" << clear << 0 << "" << QList<QSize> { { 70, 70 } } << compressed;
+    const auto row = [](const char *tag, const QString &before, const QString &button,
+                         const QList<Step> &steps, const QString &after, const QString &status,
+                         const QString &undone) {
+        QTest::addRow("%s", tag) << before << button << steps << after << status << undone;
+    };
+    const auto warning = [](const char *text) {
+        return QList { messageBox(text) };
+    };
+    // Opening empties the history before it reads, also when the file then does not open.
+    row("open unreadable", "30x20 [40x20]", "Open PDF", choose("Open PDF", { "bad.pdf" }),
+        "30x20 [40x20]", "", "30x20 [40x20]");
+    row("open, a percent sign in the name", "30x20", "Open PDF",
+        choose("Open PDF", { "%2 copy.pdf" }), "[200x300] 200x400 200x500",
+        "Opened %2 copy.pdf (3 pages)", "[200x300] 200x400 200x500");
+    row("add to nothing, the name deciding the kind", "", "Add pages",
+        choose("Add pages", { "UPPER.PDF", "a.pdf.png" }), "[200x300] 200x400 200x500 300x120",
+        "Added 2 file(s) — document now has 4 page(s)", "");
+    row("add skips what does not open", "30x20 [40x20]", "Add pages",
+        choose("Add pages", { "bad.png", "a.png", "bad.pdf" }), "30x20 [40x20] 300x120",
+        "Added 3 file(s) — document now has 3 page(s)", "30x20 [40x20]");
+    row("add, nothing readable", "[30x20]", "Add pages",
+        choose("Add pages", { "bad.png", "bad.pdf" }), "[30x20]", "", "");
+    row("insert after page 1", "[30x20] 40x20", "Insert page",
+        choose("Insert page after selected", { "three.pdf" }),
+        "30x20 [200x300] 200x400 200x500 40x20", "Inserted after page 1", "30x20 [40x20]");
+    row("insert into nothing", "", "Insert page", choose("Insert page after selected", { "a.png" }),
+        "[300x120]", "Inserted after page 0", "");
+    row("insert unreadable", "[30x20]", "Insert page",
+        choose("Insert page after selected", { "bad.png" }), "[30x20]", "", "");
+    row("rotate left", "30x20 [40x20]", "Rotate left", {}, "30x20 [20x40]", "Rotated page 2 left",
+        "30x20 [40x20]");
+    row("rotate right", "[30x20]", "Rotate right", {}, "[20x30]", "Rotated page 1 right",
+        "[30x20]");
+    row("black and white", "[30x20]", "Black && white", {}, "[30x20]",
+        "Converted page 1 to black & white (Undo to revert)", "[30x20]");
+    // Undo brings the page back, not the selection.
+    row("remove the last page", "30x20 40x20 [50x20]", "Remove page", {}, "30x20 [40x20]",
+        "Removed page 3 — 2 page(s) left (Undo to bring it back)", "30x20 [40x20] 50x20");
+    row("remove the only page", "[30x20]", "Remove page",
+        warning("Can't remove the only page in the document."), "[30x20]", "", "");
+    // Each side 70 %, truncated, and never below 1.
+    row("compress", "200x300 [1x1] 1001x90", "Compress all", {}, "140x210 [1x1] 689x62",
+        "Compressed all 3 page(s) (Undo to revert) — save to write the result to disk",
+        "200x300 [1x1] 1001x90");
     // JPEG holds at most 65500 pixels a side: such a page stays as it was.
-    QTest::addRow("compress only a page JPEG cannot hold")
-        << "Compress all" << plainPages({ { 1, 100000 } }) << 0 << "Could not compress any page."
-        << QList<QSize> { { 1, 100000 } } << kPrevious;
+    row("compress what JPEG cannot hold", "[1x100000]", "Compress all",
+        warning("Could not compress any page."), "[1x100000]", "", "");
+    row("save nothing", "", "Save As PDF",
+        warning("Nothing to save — open a PDF or add pages first."), "", "", "");
+    row("split one page", "[30x20]", "Split",
+        warning("Open a document with at least 2 pages first."), "[30x20]", "", "");
+    row("merge, an unreadable file skipped", "30x20 [40x20]", "Merge files",
+        choose("Choose PDF files to merge", { "three.pdf", "bad.pdf", "two.pdf" }),
+        "[200x300] 200x400 200x500 300x200 400x200",
+        "Merged 3 files into one document (5 pages) — Save As to write it out", "[30x20] 40x20");
+    row("merge one file", "30x20 [40x20]", "Merge files",
+        choose("Choose PDF files to merge", { "two.pdf" })
+            + warning("Choose at least two PDF files to merge."),
+        "30x20 [40x20]", "", "");
+    const char *closing = "Close the current document? Any unsaved changes will be lost.";
+    row("close, answered No", "30x20 [40x20]", "Close", { messageBox(closing, QMessageBox::No) },
+        "30x20 [40x20]", "", "");
+    row("close, answered Yes", "30x20 [40x20]", "Close", { messageBox(closing, QMessageBox::Yes) },
+        "", "Closed. Open a PDF (or add images) to start editing.", "");
+    row("close nothing", "", "Close", {}, "",
+        "Closed. Open a PDF (or add images) to start editing.", "");
 }
 
-void tst_PdfCommands::editsPages()
+void tst_PdfCommands::changesDocument()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, button);
+    QFETCH(QList<Step>, steps);
+    QFETCH(QString, after);
+    QFETCH(QString, status);
+    QFETCH(QString, undone);
+
+    PdfPage page;
+    QCOMPARE(page.add(before), QString());
+    const QString statusBefore = page.status();
+    QCOMPARE(page.click(button, steps), QString());
+    QCOMPARE(page.status(), status.isEmpty() ? statusBefore : status);
+    QCOMPARE(page.state(), after);
+    QCOMPARE(page.view()->text(), after.contains('[') ? "" : "No page selected");
+    page.button("Undo")->click();
+    QCOMPARE(page.state(), undone);
+}
+
+void tst_PdfCommands::turnsAndFlattensPixels_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QImage>("page");
+    QTest::addColumn<QPoint>("probe"); // where the page then shows red, or white paper
+
+    // A red corner: counter-clockwise it goes to the bottom left, clockwise to the top right.
+    QImage marked = plainPage({ 40, 20 });
+    QPainter(&marked).fillRect(0, 0, 3, 3, Qt::red);
+    const QImage clear = plainPage({ 100, 100 }, Qt::transparent, QImage::Format_ARGB32);
+    QTest::addRow("rotate left") << "Rotate left" << marked << QPoint(1, 38);
+    QTest::addRow("rotate right") << "Rotate right" << marked << QPoint(18, 1);
+    QTest::addRow("black and white of transparent paper")
+        << "Black && white" << clear << QPoint(50, 50);
+    QTest::addRow("compress transparent paper") << "Compress all" << clear << QPoint(35, 35);
+}
+
+void tst_PdfCommands::turnsAndFlattensPixels()
 {
     QFETCH(QString, button);
-    QFETCH(QList<QImage>, initial);
-    QFETCH(int, initialIndex);
-    QFETCH(QString, refusal);
-    QFETCH(QList<QSize>, sizes);
-    QFETCH(QString, status);
+    QFETCH(QImage, page);
+    QFETCH(QPoint, probe);
 
-    fill(initial, initialIndex);
-    QCOMPARE(click(button, refusal.isEmpty() ? QList<Step>() : QList { messageBox(refusal) }),
-        QString());
-    QCOMPARE(sizesOf(m_page->m_pages), sizes);
-    QCOMPARE(statusText(), status);
-    const bool changed = status != kPrevious;
-    QCOMPARE(m_page->m_undoStack.size(), changed ? 1 : 0);
-    // Paper stays white, also where it was transparent.
-    const QColor paper = initial.isEmpty() ? QColor(Qt::black) : initial.first().pixelColor(0, 0);
-    if (paper == Qt::white || paper.alpha() == 0) {
-        const QColor corner = m_page->m_pages.first().pixelColor(0, 0);
-        QVERIFY2(qMin(corner.red(), qMin(corner.green(), corner.blue())) >= 250,
-            qPrintable(corner.name()));
-    }
-    if (changed) {
-        QCOMPARE(click("Undo"), QString());
-    }
-    QCOMPARE(m_page->m_pages, initial);
+    PdfPage pdf;
+    QCOMPARE(pdf.add({ page }), QString());
+    const QList<QImage> before = pdf.pages();
+    QCOMPARE(pdf.click(button), QString());
+    const QRgb seen = pdf.pages().value(0).pixel(probe);
+    const QRgb expected = page.hasAlphaChannel() ? qRgb(255, 255, 255) : qRgb(255, 0, 0);
+    QVERIFY2(qAbs(qRed(seen) - qRed(expected)) + qAbs(qGreen(seen) - qGreen(expected))
+                + qAbs(qBlue(seen) - qBlue(expected))
+            < 12,
+        qPrintable(QString::number(seen, 16)));
+    // Undo brings back the very pixels.
+    pdf.button("Undo")->click();
+    QCOMPARE(pdf.pages(), before);
 }
 
 void tst_PdfCommands::writesFiles_data()
 {
+    QTest::addColumn<QString>("pages");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QList<Step>>("steps");
-    QTest::addColumn<QList<QSize>>("pages"); // page 2 selected; whole points at 200 dpi
-    QTest::addColumn<QStringList>("files"); // with the pages they hold
-    QTest::addColumn<QList<QList<QSize>>>("content");
-    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("obstacle"); // "disk": it fills up; else folders in the way
+    QTest::addColumn<QString>("files"); // written, and the sizes of their pages
+    QTest::addColumn<QString>("status"); // empty: it stays
 
-    const QList<QSize> two { { 1700, 2200 }, { 800, 600 } };
-    QTest::addRow("save") << "Save As PDF"
-                          << QList { fileDialog("Save As PDF", m_out, { "out.pdf" }) } << two
-                          << QStringList { "out.pdf" } << QList<QList<QSize>> { two }
-                          << "Saved " + m_out + "/out.pdf (2 page(s))";
-    QTest::addRow("export page") << "Export page"
-                                 << QList { fileDialog("Export page", m_out, { "p.png" }) } << two
-                                 << QStringList { "p.png" } << QList<QList<QSize>> { two.mid(1) }
-                                 << "Exported page 2 -> " + m_out + "/p.png";
+    const QString out = fixture("out");
+    const auto row = [](const QByteArray &tag, const QString &pages, const QString &button,
+                         const QList<Step> &steps, const QString &obstacle, const QString &files,
+                         const QString &status) {
+        QTest::addRow("%s", tag.data()) << pages << button << steps << obstacle << files << status;
+    };
+    const QString two = "1700x2200 [800x600]", noisy = "~300x200 [~200x300]";
+    const Step failed = messageBox("Could not save the file.");
+    const Step folder = folderDialog("Choose output folder", out);
+    const Step parts = folderDialog("Choose a folder to save both parts", out);
+    const auto name = [&out](const char *title, const char *name) {
+        return fileDialog(title, out, { name });
+    };
+    row("save", two, "Save As PDF", { name("Save As PDF", "s.pdf") }, "",
+        "s.pdf: 1700x2200 800x600", "Saved " + out + "/s.pdf (2 page(s))");
+    row("save into a missing folder", two, "Save As PDF",
+        { name("Save As PDF", "no/s.pdf"), failed }, "", "", "");
+    row("save, disk full", noisy, "Save As PDF",
+        { name("Save As PDF", "s.pdf"), confirmReplace(), failed }, "disk", "", "");
+    row("export page", two, "Export page", { name("Export page", "p.png") }, "", "p.png: 800x600",
+        "Exported page 2 -> " + out + "/p.png");
     // The file dialog adds no suffix here, and without one no image format is known.
-    QTest::addRow("export page, no suffix")
-        << "Export page"
-        << QList { fileDialog("Export page", m_out, { "p" }),
-               messageBox("Could not save the file.") }
-        << two << QStringList() << QList<QList<QSize>>() << kPrevious;
-    QList<QSize> twelve;
-    QStringList pngs;
-    QList<QList<QSize>> content;
+    row("export page without suffix", two, "Export page", { name("Export page", "p"), failed }, "",
+        "", "");
+    QStringList twelve, pngs;
     for (int page = 1; page <= 12; ++page) {
-        twelve << QSize(page, 25);
-        pngs << QStringLiteral("page_%1.png").arg(page, 2, 10, QLatin1Char('0'));
-        content << QList<QSize> { twelve.last() };
+        twelve << QStringLiteral("%1x25").arg(page);
+        pngs << QStringLiteral("page_%1.png: %2x25").arg(page, 2, 10, QLatin1Char('0')).arg(page);
     }
-    QTest::addRow("export all, 12 pages")
-        << "Export all" << QList { folderDialog("Choose output folder", m_out) } << twelve << pngs
-        << content << "Exported 12 page(s) to " + m_out + ", named page_001.png etc.";
-    const QList<QSize> five { { 100, 250 }, { 125, 250 }, { 150, 250 }, { 175, 250 },
-        { 200, 250 } };
+    row("export all, 12 pages", twelve.join(' '), "Export all", { folder }, "", pngs.join("; "),
+        "Exported 12 page(s) to " + out + ", named page_001.png etc.");
+    row("export all, a page not written", "1x25 2x25 3x25", "Export all", { folder }, "page_2.png",
+        "page_1.png: 1x25; page_3.png: 3x25",
+        "Exported 2 of 3 page(s) to " + out + "; the others could not be written");
+    row("export all, nothing written", "1x25 2x25", "Export all", { folder, failed },
+        "page_1.png page_2.png", "", "");
+    const QStringList five { "100x250", "125x250", "150x250", "175x250", "200x250" };
     for (int after = 1; after <= 4; ++after) {
-        QTest::addRow("split after page %d", after)
-            << "Split"
-            << QList { numberDialog("Split document", after),
-                   folderDialog("Choose a folder to save both parts", m_out) }
-            << five << QStringList { "document_part1.pdf", "document_part2.pdf" }
-            << QList<QList<QSize>> { five.mid(0, after), five.mid(after) }
-            << QStringLiteral("Split into document_part1.pdf (%1 pages) and document_part2.pdf (%2 "
-                              "pages)")
-                   .arg(after)
-                   .arg(5 - after);
+        row("split after page " + QByteArray::number(after), five.join(' '), "Split",
+            { numberDialog("Split document", after), parts }, "",
+            "document_part1.pdf: " + five.mid(0, after).join(' ')
+                + "; document_part2.pdf: " + five.mid(after).join(' '),
+            QStringLiteral("Split into document_part1.pdf (%1 pages) and document_part2.pdf (%2 "
+                           "pages)")
+                .arg(after)
+                .arg(5 - after));
     }
+    row("split, disk full", noisy, "Split",
+        { numberDialog("Split document", 1), parts,
+            messageBox("Could not write one or both files.") },
+        "disk", "", "");
 }
 
 void tst_PdfCommands::writesFiles()
 {
+    QFETCH(QString, pages);
     QFETCH(QString, button);
     QFETCH(QList<Step>, steps);
-    QFETCH(QList<QSize>, pages);
-    QFETCH(QStringList, files);
-    QFETCH(QList<QList<QSize>>, content);
+    QFETCH(QString, obstacle);
+    QFETCH(QString, files);
     QFETCH(QString, status);
 
-    fill(plainPages(pages), 1);
-    QCOMPARE(click(button, steps), QString());
-    const QMap<QString, QList<QSize>> written = writtenFiles(m_out);
-    QCOMPARE(written.keys(), files);
-    QCOMPARE(written.values(), content);
-    QCOMPARE(statusText(), status);
-    // The document stays as it was.
-    QCOMPARE(sizesOf(m_page->m_pages), pages);
-    QVERIFY(m_page->m_undoStack.isEmpty());
-}
-
-void tst_PdfCommands::merges_data()
-{
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("warning");
-    QTest::addColumn<QString>("status");
-
-    QTest::addRow("unreadable file skipped")
-        << QStringList { "three.pdf", "bad.pdf", "two.pdf" }
-        << "Could not open: " + fixture("bad.pdf")
-        << "Merged 3 files into one document (5 pages) — Save As to write it out";
-    QTest::addRow("single file refused")
-        << QStringList { "three.pdf" } << "Choose at least two PDF files to merge." << kPrevious;
-}
-
-void tst_PdfCommands::merges()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QString, warning);
-    QFETCH(QString, status);
-
-    const QList<QImage> before = plainPages(wide({ 10, 20 }));
-    fill(before, 1);
-    m_page->m_currentPath = kEarlier;
-    QCOMPARE(click("Merge files",
-                 { fileDialog("Choose PDF files to merge", m_fixtures.path(), files),
-                     messageBox(warning) }),
-        QString());
-    QCOMPARE(statusText(), status);
-    if (status == kPrevious) {
-        QCOMPARE(m_page->m_pages, before);
-        return;
+    // Earlier files of the names written must survive a disk that fills up.
+    QDir out(fixture("out"));
+    QVERIFY(out.removeRecursively() && out.mkpath("."));
+    const QStringList earlier { "s.pdf", "document_part1.pdf", "document_part2.pdf" };
+    for (const QString &name :
+        obstacle == "disk" ? earlier : obstacle.split(' ', Qt::SkipEmptyParts)) {
+        QFile file(out.filePath(name));
+        QVERIFY(obstacle == "disk" ? file.open(QIODevice::WriteOnly) && file.write("earlier") == 7
+                                   : out.mkpath(name));
     }
-    // Pages in the order of the files, page 1 selected, no file of its own.
-    QCOMPARE(sizesOf(m_page->m_pages), kThree + QList<QSize>({ { 300, 200 }, { 400, 200 } }));
-    QCOMPARE(m_page->m_thumbList->currentRow(), 0);
-    QVERIFY(m_page->m_currentPath.isEmpty());
-    QCOMPARE(click("Undo"), QString());
-    QCOMPARE(m_page->m_pages, before);
+    PdfPage page;
+    QCOMPARE(page.add(pages), QString());
+    const QString before = page.state();
+    const QString statusBefore = page.status();
+    {
+        const auto limit = fileSizeLimit(obstacle == "disk" ? 4096 : 0);
+        QCOMPARE(page.click(button, steps), QString());
+    }
+    QCOMPARE(page.status(), status.isEmpty() ? statusBefore : status);
+    QStringList written;
+    for (const QFileInfo &file : out.entryInfoList(QDir::Files, QDir::Name)) {
+        QFile opened(file.filePath());
+        if (obstacle == "disk" && opened.open(QIODevice::ReadOnly)) {
+            QCOMPARE(opened.readAll(), "earlier");
+            continue;
+        }
+        written << file.fileName() + ": "
+                + (file.suffix() == "pdf" ? pdfPageSizes(file.filePath())
+                                          : sizesOf({ QImage(file.filePath()) }));
+    }
+    QCOMPARE(written.join("; "), files);
+    // The document stays as it was.
+    QCOMPARE(page.state(), before);
+    QCOMPARE(page.undoAll(), 1);
+}
+
+void tst_PdfCommands::suggestsNameOfOpenedFile()
+{
+    PdfPage page;
+    QCOMPARE(page.click("Open PDF", choose("Open PDF", { "%2 copy.pdf" })), QString());
+    QCOMPARE(page.click("Add pages", choose("Add pages", { "two.pdf" })), QString());
+    QCOMPARE(
+        page.click("Insert page", choose("Insert page after selected", { "a.png" })), QString());
+    QCOMPARE(page.savePath(), fixture("%2 copy_edited.pdf"));
+    // A merged document, or one closed, has no file of its own.
+    QCOMPARE(
+        page.click("Merge files", choose("Choose PDF files to merge", { "two.pdf", "three.pdf" })),
+        QString());
+    QCOMPARE(QFileInfo(page.savePath()).fileName(), "document.pdf");
+    QCOMPARE(page.click("Open PDF", choose("Open PDF", { "two.pdf" })), QString());
+    QCOMPARE(page.click("Close", { messageBox("Close the current", QMessageBox::Yes) }), QString());
+    QCOMPARE(page.add("5x5"), QString());
+    QCOMPARE(QFileInfo(page.savePath()).fileName(), "document.pdf");
+}
+
+void tst_PdfCommands::keepsFifteenSnapshots()
+{
+    PdfPage page;
+    QCOMPARE(page.add("[30x20]"), QString());
+    for (int edit = 0; edit < 15; ++edit) {
+        page.button("Rotate right")->click();
+    }
+    // The oldest snapshot, of the empty document, has gone: the added page stays.
+    QCOMPARE(page.undoAll(), 15);
+    QCOMPARE(page.state(), "[30x20]");
 }
 
 QTEST_MAIN(tst_PdfCommands)

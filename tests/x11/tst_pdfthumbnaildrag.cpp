@@ -1,13 +1,8 @@
-#include "tools/pdf/pdftoolspage.h"
-
 #include "pdftesting.h"
 
-#include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
-
-using namespace pdftest;
 
 // Reordering pages with a real mouse drag: xdotool moves the pointer through the X server, so the
 // drag runs through Qt's own drag-and-drop machinery as it does for a user.
@@ -24,30 +19,28 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag_data()
 {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("onto"); // -1: into the empty space below the last thumbnail
-    QTest::addColumn<QList<int>>("order");
+    QTest::addColumn<QString>("order"); // the moved page selected
 
-    QTest::addRow("third onto the first") << 2 << 0 << QList<int> { 120, 100, 110, 130 };
-    QTest::addRow("first onto the third") << 0 << 2 << QList<int> { 110, 120, 100, 130 };
-    QTest::addRow("second below the last") << 1 << -1 << QList<int> { 100, 120, 130, 110 };
-    QTest::addRow("second onto itself") << 1 << 1 << QList<int> { 100, 110, 120, 130 };
+    QTest::addRow("third onto the first") << 2 << 0 << "[12x14] 10x14 11x14 13x14";
+    QTest::addRow("first onto the third") << 0 << 2 << "11x14 12x14 [10x14] 13x14";
+    QTest::addRow("second below the last") << 1 << -1 << "10x14 12x14 13x14 [11x14]";
+    QTest::addRow("second onto itself") << 1 << 1 << "10x14 [11x14] 12x14 13x14";
 }
 
 void tst_PdfThumbnailDrag::reordersByMouseDrag()
 {
     QFETCH(int, from);
     QFETCH(int, onto);
-    QFETCH(QList<int>, order);
+    QFETCH(QString, order);
 
     const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
     QVERIFY2(!xdotool.isEmpty(), "xdotool is needed (scripts/setup.sh installs it)");
-    PdfToolsPage page;
-    page.m_pages = plainPages({ { 100, 140 }, { 110, 140 }, { 120, 140 }, { 130, 140 } });
-    page.m_currentIndex = 0;
-    page.refreshThumbnails();
-    page.setGeometry(0, 0, 1000, 1000);
-    page.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&page));
-    QListWidget *list = page.m_thumbList;
+    pdftest::PdfPage page;
+    QCOMPARE(page.add(QStringLiteral("10x14 11x14 12x14 13x14")), QString());
+    page.widget.setGeometry(0, 0, 1000, 1000);
+    page.widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page.widget));
+    QListWidget *list = page.thumbnails();
     QWidget *view = list->viewport();
     QTRY_VERIFY(view->rect().contains(list->visualItemRect(list->item(3))));
 
@@ -76,12 +69,19 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag()
     QTRY_COMPARE_WITH_TIMEOUT(pointer.state(), QProcess::NotRunning, 20000);
     QCOMPARE(pointer.exitCode(), 0);
 
-    QTRY_COMPARE(widthsOf(page.m_pages), order);
-    QCOMPARE(list->count(), 4);
-    const int moved = order.indexOf(100 + 10 * from);
-    QCOMPARE(page.m_currentIndex, moved);
-    QCOMPARE(list->currentRow(), moved);
-    QCOMPARE(page.m_undoStack.size(), from == onto ? 0 : 1);
+    QTRY_COMPARE(page.selected(), int(order.left(order.indexOf('[')).count(' ')));
+    const bool moved = from != onto;
+    QCOMPARE(
+        page.status(), moved ? "Reordered pages" : "Added 4 file(s) — document now has 4 page(s)");
+    QCOMPARE(page.thumbnails()->item(page.selected())->text(),
+        QStringLiteral("Page %1").arg(page.selected() + 1));
+    QCOMPARE(page.state(), order);
+    // One step to undo, back to the order added.
+    if (moved) {
+        page.button("Undo")->click();
+        QCOMPARE(pdftest::sizesOf(page.pages()), "10x14 11x14 12x14 13x14");
+    }
+    QCOMPARE(page.undoAll(), 1);
 }
 
 QTEST_MAIN(tst_PdfThumbnailDrag)

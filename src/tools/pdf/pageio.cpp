@@ -356,17 +356,6 @@ QPageSize writerPageSize(const QSize &pixelSize)
     return QPageSize(pagePointSize(pixelSize), QPageSize::Point, QString(), QPageSize::FuzzyMatch);
 }
 
-QMarginsF pageMarginsFor(const QSizeF &pointSize, const QMarginsF &defaultMargins)
-{
-    // Less than one device pixel between the margins is drawn as nothing at all.
-    const double onePixel = 72.0 / kPageDpi;
-    const bool tooNarrow =
-        pointSize.width() - defaultMargins.left() - defaultMargins.right() < onePixel;
-    const bool tooLow =
-        pointSize.height() - defaultMargins.top() - defaultMargins.bottom() < onePixel;
-    return tooNarrow || tooLow ? QMarginsF() : defaultMargins;
-}
-
 QByteArray paintPdf(const QList<QImage> &pages)
 {
     if (pages.isEmpty()) {
@@ -385,17 +374,15 @@ QByteArray paintPdf(const QList<QImage> &pages)
     }
     QPdfWriter writer(&buffer);
     writer.setResolution(int(kPageDpi));
-    const QMarginsF defaultMargins = writer.pageLayout().margins(QPageLayout::Point);
 
     QPainter painter;
     for (qsizetype i = 0; i < pages.size(); ++i) {
         const QImage &page = pages.at(i);
         // Size and margins are set before the page begins: they apply from the next page on.
-        const QPageSize pageSize = writerPageSize(page.size());
-        if (!writer.setPageSize(pageSize)
-            || !writer.setPageMargins(
-                pageMarginsFor(pageSize.size(QPageSize::Point), defaultMargins),
-                QPageLayout::Point)) {
+        // No margins: the image covers its whole page, so a page opened and saved again keeps
+        // its size and its content keeps its scale, however often that is done.
+        if (!writer.setPageSize(writerPageSize(page.size()))
+            || !writer.setPageMargins(QMarginsF(), QPageLayout::Point)) {
             return {};
         }
         const bool begun = i == 0 ? painter.begin(&writer) : writer.newPage();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QMarginsF>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
@@ -70,13 +69,8 @@ QSizeF pagePointSize(const QSize &pixelSize);
 // size in portrait orientation taken as that standard size.
 QPageSize writerPageSize(const QSize &pixelSize);
 
-// The margins a page of pointSize is drawn within: the writer's default margins, or none for a
-// page that leaves less than a pixel at kPageDpi inside them (it would be written blank: pages of
-// about 20 points or less on a side with the writer's 10-point margins).
-QMarginsF pageMarginsFor(const QSizeF &pointSize, const QMarginsF &defaultMargins);
-
 // The pages painted as a PDF, one image per page, each page sized to its image and the image
-// drawn inside the page margins. Empty when there are no pages, a page is null, or painting
+// drawn over the whole page. Empty when there are no pages, a page is null, or painting
 // fails.
 QByteArray paintPdf(const QList<QImage> &pages);
 

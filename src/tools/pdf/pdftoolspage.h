@@ -91,10 +91,11 @@ private:
     QPoint viewToImage(const QPoint &point) const;
     static QImage renderPdfPage(QPdfDocument &doc, int page, double dpi);
     static bool writePdf(const QList<QImage> &pages, const QString &path);
+    // m_currentIndex names a page of m_pages.
+    bool hasSelectedPage() const;
     // The page commands' reading of one chosen file and taking back a snapshot that recorded
     // no change.
     bool loadPageFile(const QString &path, int insertAt);
-    bool hasSelectedPage() const;
     void dropSnapshotSince(const QList<QList<QImage>> &history);
     // The mouse modes' handling of the page label's events.
     bool dragModeEvent(QEvent *event, bool highlight);
@@ -134,9 +135,4 @@ private:
     ThumbnailCache m_thumbnailCache;
     qint64 m_shownPageKey = 0;
     QPixmap m_shownPagePixmap;
-
-    friend class tst_PdfThumbnailDrag;
-    friend class tst_PdfModes;
-    friend class tst_PdfCommands;
-    friend class PdfThumbnailBench;
 };

@@ -61,7 +61,18 @@ void PdfToolsPage::exportAllAsImages()
         return;
     }
     const int written = writeAllPagesAsPng(m_pages, folder);
-    setStatus(tr("Exported %1 page(s) to %2, named page_001.png etc.").arg(written).arg(folder));
+    if (written == 0) {
+        QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
+        return;
+    }
+    // One arg call for all: a folder holding "%2" must not take the count's place.
+    if (written < m_pages.size()) {
+        setStatus(tr("Exported %1 of %2 page(s) to %3; the others could not be written")
+                      .arg(QString::number(written), QString::number(m_pages.size()), folder));
+        return;
+    }
+    setStatus(tr("Exported %1 page(s) to %2, named page_001.png etc.")
+                  .arg(QString::number(written), folder));
 }
 
 void PdfToolsPage::mergeFiles()

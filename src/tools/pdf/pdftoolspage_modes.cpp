@@ -17,18 +17,9 @@
 // The crop, highlight and fill-and-sign mouse modes on the page view. Drag points are kept in the
 // view's pixels; every edit is computed and painted in page pixels.
 
-namespace {
-
-bool isPageIndex(int index, qsizetype count)
-{
-    return index >= 0 && index < count;
-}
-
-} // namespace
-
 QPoint PdfToolsPage::viewToImage(const QPoint &point) const
 {
-    if (!isPageIndex(m_currentIndex, m_pages.size())) {
+    if (!hasSelectedPage()) {
         return QPoint(0, 0);
     }
     const QPixmap shown = m_pageLabel->pixmap();
@@ -52,7 +43,7 @@ QPixmap PdfToolsPage::pagePreviewBase() const
 
 bool PdfToolsPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_pageLabel || !isPageIndex(m_currentIndex, m_pages.size())) {
+    if (watched != m_pageLabel || !hasSelectedPage()) {
         return QWidget::eventFilter(watched, event);
     }
     // While flags overlap, crop goes before highlight and highlight before fill and sign.
@@ -119,7 +110,7 @@ bool PdfToolsPage::dragModeEvent(QEvent *event, bool highlight)
 
 void PdfToolsPage::applyCrop()
 {
-    if (!isPageIndex(m_currentIndex, m_pages.size())) {
+    if (!hasSelectedPage()) {
         return;
     }
     // Clipped to the page: a drag that left the view never adds blank borders.
@@ -222,7 +213,7 @@ void PdfToolsPage::placeStamp(const QPoint &viewPoint, const QString &stampType)
         text = QInputDialog::getText(
             this, tr("Add text"), tr("Text:"), QLineEdit::Normal, QString(), &accepted);
         // The dialog ran its own event loop: the page may have gone meanwhile.
-        if (!accepted || text.isEmpty() || !isPageIndex(m_currentIndex, m_pages.size())) {
+        if (!accepted || text.isEmpty() || !hasSelectedPage()) {
             return;
         }
     }
@@ -245,7 +236,7 @@ void PdfToolsPage::placeComment(const QPoint &viewPoint)
     bool accepted = false;
     const QString text = QInputDialog::getText(
         this, tr("Add comment"), tr("Comment:"), QLineEdit::Normal, QString(), &accepted);
-    if (!accepted || text.isEmpty() || !isPageIndex(m_currentIndex, m_pages.size())) {
+    if (!accepted || text.isEmpty() || !hasSelectedPage()) {
         return;
     }
     pushUndo();

@@ -10,18 +10,9 @@
 
 // Text recognition of the selected page. The page is only read; the text goes to the panel.
 
-namespace {
-
-bool isPageIndex(int index, qsizetype count)
-{
-    return index >= 0 && index < count;
-}
-
-} // namespace
-
 void PdfToolsPage::runOcr()
 {
-    if (!isPageIndex(m_currentIndex, m_pages.size())) {
+    if (!hasSelectedPage()) {
         QMessageBox::warning(this, tr("mirvale"), tr("Select a page first."));
         return;
     }
@@ -34,7 +25,7 @@ void PdfToolsPage::runOcr()
 
     // Those events may have run a waiting "Close" or "Remove page": read only a page that is
     // still there.
-    if (!isPageIndex(m_currentIndex, m_pages.size()) || m_pages.at(m_currentIndex).isNull()) {
+    if (!hasSelectedPage() || m_pages.at(m_currentIndex).isNull()) {
         if (m_ocrText) {
             m_ocrText->clear();
         }

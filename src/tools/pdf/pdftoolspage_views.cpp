@@ -22,14 +22,14 @@ void PdfToolsPage::refreshThumbnails()
     m_thumbList->blockSignals(false);
 
     // With the signals back on, this runs selectPage and so shows the page.
-    if (m_currentIndex >= 0 && m_currentIndex < m_pages.size()) {
+    if (hasSelectedPage()) {
         m_thumbList->setCurrentRow(m_currentIndex);
     }
 }
 
 void PdfToolsPage::showCurrentPage()
 {
-    if (m_currentIndex >= 0 && m_currentIndex < m_pages.size()) {
+    if (hasSelectedPage()) {
         const QImage &page = m_pages.at(m_currentIndex);
         if (page.cacheKey() != m_shownPageKey || m_shownPagePixmap.isNull()) {
             m_shownPagePixmap = pageViewPixmap(page);
@@ -74,7 +74,7 @@ void PdfToolsPage::thumbnailOrderChanged()
 
     pushUndo();
     m_pages = *reordered;
-    if (m_currentIndex >= 0 && m_currentIndex < m_thumbList->count()) {
+    if (hasSelectedPage()) {
         m_currentIndex = m_thumbList->currentRow();
     }
     refreshThumbnails();
