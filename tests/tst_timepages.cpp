@@ -54,7 +54,7 @@ class tst_TimePages : public QObject
 private slots:
     void init();
     void alarmsRingOncePerDayInListOrder();
-    void formatsCountdownsAcrossDaylightSaving();
+    void parsesMinutesAndCountsAcrossDaylightSaving();
     void addsWorldClocks();
     void countdownRunsAndEnds();
     void alarmsRingFromTheTickOneBoxAtATime();
@@ -121,21 +121,13 @@ void tst_TimePages::alarmsRingOncePerDayInListOrder()
             "12 00:00 #3" }));
 }
 
-void tst_TimePages::formatsCountdownsAcrossDaylightSaving()
+void tst_TimePages::parsesMinutesAndCountsAcrossDaylightSaving()
 {
     QCOMPARE(countdownSecondsFromMinutes("35791394"), 2147483640); // the most 32 bits hold
     for (const char *refused : { "", "0", "-3", "5min", "35791395", "99999999999999999999" }) {
         QVERIFY2(!countdownSecondsFromMinutes(refused), refused);
     }
     QCOMPARE(zoneForId(QString()), std::nullopt); // not the system's zone
-    const QDateTime now(QDate(2025, 6, 1), QTime(12, 0, 0, 250), Qt::UTC);
-    QStringList texts;
-    for (const qint64 ms : { -999LL, -1500LL, 90061000LL, 94694400000LL }) {
-        texts << formatCountdownTo(now, now.addMSecs(ms), "ago");
-    }
-    // Under a second past is still now; three years ahead cross a leap day.
-    QCOMPARE(
-        texts, QStringList({ "0d 00:00:00", "0d 00:00:01 ago", "1d 01:01:01", "1096d 00:00:00" }));
     // Noon the day before to noon the day after each change of offset, counted from local times.
     const QTimeZone zone("Europe/Berlin");
     setZone(zone.id());
@@ -155,15 +147,9 @@ void tst_TimePages::addsWorldClocks()
     QVERIFY(!addWorldClock(
         "Atlantis", 0, { dialogs::messageBox("That timezone isn't available on this system.") }));
     QVERIFY(!named<QLineEdit>(m_clock.get(), "Atlantis").isEmpty()); // kept
-    // A blank city takes the zone's name; a typed one is trimmed. Each shows its zone's hour.
-    QStringList rows, expected;
-    for (const auto &[city, zone, id] : { std::tuple("   ", 9, "Australia/Sydney"),
-             std::tuple("  My office \t", 6, "Asia/Kolkata") }) {
-        const auto labels = addWorldClock(city, zone)->parentWidget()->findChildren<QLabel *>();
-        rows << labels.at(0)->text() + ' ' + labels.at(1)->text().left(2);
-        expected << zoneTimeText(QDateTime::currentDateTimeUtc(), QTimeZone(id)).left(2);
-    }
-    QCOMPARE(rows, QStringList({ "Sydney " + expected.at(0), "My office " + expected.at(1) }));
+    // A blank city takes the zone's name.
+    QLabel *city = addWorldClock("   ", 9)->parentWidget()->findChild<QLabel *>();
+    QCOMPARE(city->text(), "Sydney");
 }
 
 void tst_TimePages::countdownRunsAndEnds()
