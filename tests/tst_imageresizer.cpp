@@ -79,11 +79,6 @@ void tst_ImageResizer::sizesAndNames()
     }
     QCOMPARE(resizedPath("/p/my photo.final.JPG"), "/p/my photo_resized.JPG"); // first dot, last
     QCOMPARE(thumbnailPath("/p.old/scan"), "/p.old/scan_thumb.");
-    // The same file under another name, through a link, is found.
-    QFile source(m_dir->filePath("pic_thumb.png"));
-    QVERIFY(source.open(QIODevice::WriteOnly) && source.link(m_dir->filePath("link.png")));
-    QVERIFY(isSameFile(thumbnailPath(m_dir->filePath("pic.png")), m_dir->path() + "/./link.png"));
-    QVERIFY(!isSameFile(m_dir->filePath("pic.png"), source.fileName()));
 }
 
 void tst_ImageResizer::loadsAndRefuses()

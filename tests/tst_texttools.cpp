@@ -28,7 +28,7 @@ class tst_TextTools : public QObject
 private slots:
     void transformsAndCounts_data();
     void transformsAndCounts();
-    void pageButtonsTransformCountAlignAndCopy();
+    void pageButtonsTransformCountAndCopy();
 };
 
 void tst_TextTools::transformsAndCounts_data()
@@ -67,7 +67,7 @@ void tst_TextTools::transformsAndCounts()
     QCOMPARE(op == Counts ? counts(before) : operations[op].second(before), after);
 }
 
-void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
+void tst_TextTools::pageButtonsTransformCountAndCopy()
 {
     TextToolsPage page;
     auto *editor = page.findChild<QTextEdit *>();
@@ -93,25 +93,6 @@ void tst_TextTools::pageButtonsTransformCountAlignAndCopy()
     QGuiApplication::clipboard()->setText("ab\r\ncd\r\n");
     editor->paste();
     QCOMPARE(shown(), "one two\nab\ncd\n|Word count: 4|Line count: 4");
-    // Alignment touches the selected paragraphs only; a transformation rewrites the document.
-    const auto alignments = [editor] {
-        QList<Qt::Alignment> found;
-        for (QTextBlock b = editor->document()->begin(); b.isValid(); b = b.next()) {
-            found << b.blockFormat().alignment();
-        }
-        return found;
-    };
-    editor->setPlainText("ab\ncd\nef");
-    const QList<Qt::Alignment> initial = alignments();
-    QTextCursor cursor(editor->document());
-    cursor.movePosition(QTextCursor::NextCharacter);
-    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-    editor->setTextCursor(cursor);
-    dialogs::click(&page, "Align center");
-    QCOMPARE(
-        alignments(), QList<Qt::Alignment>({ Qt::AlignCenter, Qt::AlignCenter, initial.at(2) }));
-    dialogs::click(&page, "Tabs to spaces");
-    QCOMPARE(alignments(), initial);
     // Copy takes the whole text though a part is selected.
     editor->setPlainText("one\ntwo");
     editor->moveCursor(QTextCursor::NextWord, QTextCursor::KeepAnchor);

@@ -76,8 +76,6 @@ void tst_Shell::sizesAndCentres_data()
     QTest::addRow("page rounded") << QRect(0, 0, 1366, 728) << 3 << QRect(136, 72, 1093, 582);
     QTest::addRow("second screen")
         << QRect(1920, 40, 2560, 1400) << 0 << QRect(2687, 459, 1024, 560);
-    // Smaller than the minimum: the corner stays inside the area.
-    QTest::addRow("tiny area") << QRect(0, 0, 600, 400) << 1 << QRect(0, 0, 640, 480);
 }
 
 void tst_Shell::sizesAndCentres()
