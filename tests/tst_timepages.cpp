@@ -14,8 +14,7 @@
 #include <ctime>
 
 namespace {
-// The local time zone as TZ names it: a test moves the clock by changing it ("AHD-0:01" is a
-// minute ahead of UTC).
+// The local zone; a test moves the clock by changing it ("AHD-0:01": a minute ahead of UTC).
 void setZone(const QByteArray &zone)
 {
     qputenv("TZ", zone);
@@ -115,7 +114,6 @@ void tst_TimePages::parsesMinutesAndCountsAcrossDaylightSaving()
     for (const char *refused : { "", "0", "-3", "5min", "35791395", "99999999999999999999" }) {
         QVERIFY2(!countdownSecondsFromMinutes(refused), refused);
     }
-    QCOMPARE(zoneForId(QString()), std::nullopt); // not the system's zone
     // Noon the day before to noon the day after each change of offset, counted from local times.
     const QTimeZone zone("Europe/Berlin");
     setZone(zone.id());
@@ -162,17 +160,14 @@ void tst_TimePages::countersRefuseBlankTitlesAndCountEverySecond()
         QCOMPARE(add(typed, m_now, { dialogs::messageBox("Give the counter a title.") }), "");
         QCOMPARE(named<QLineEdit>(m_days.get(), "e.g. Project deadline").first()->text(), typed);
     }
-    add("Passed", m_now.addSecs(-5000));
+    add("Passed", QDateTime::currentDateTime().addSecs(-5000));
     pin(0)->click();
     QLabel *const labels[] = { pin(0)->parentWidget()->findChild<QLabel *>("FloatingBigDisplay"),
         shown(m_days.get()).first()->findChild<QLabel *>("FloatingBigDisplay") };
     labels[0]->setText("stale");
     labels[1]->setText("stale");
-    const qint64 secs = QDateTime::currentDateTime().secsTo(m_now.addSecs(-5000));
     QTRY_VERIFY_WITH_TIMEOUT(labels[0]->text() != "stale" && labels[1]->text() != "stale", 2500);
-    QVERIFY2(QStringList({ formatCountdown(secs, "ago"), formatCountdown(secs - 1, "ago"),
-                             formatCountdown(secs - 2, "ago") })
-                 .contains(labels[0]->text()),
+    QVERIFY2(QRegularExpression("^0d 01:23:2[0-3] ago$").match(labels[0]->text()).hasMatch(),
         qPrintable(labels[0]->text()));
     QCOMPARE(labels[1]->text(), labels[0]->text());
 }

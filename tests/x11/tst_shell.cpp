@@ -50,7 +50,6 @@ void start(QProcess &program, const QTemporaryDir &home, const QStringList &argu
     program.start(qEnvironmentVariable("MIRVALE_EXECUTABLE"), arguments);
     QVERIFY2(program.waitForStarted(), "MIRVALE_EXECUTABLE must name the built program");
 }
-
 } // namespace
 
 class tst_Shell : public QObject
