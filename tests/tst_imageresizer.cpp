@@ -78,7 +78,6 @@ void tst_ImageResizer::sizesAndNames()
         QCOMPARE(parseTargetSize(width, "10"), std::nullopt);
     }
     QCOMPARE(resizedPath("/p/my photo.final.JPG"), "/p/my photo_resized.JPG"); // first dot, last
-    QCOMPARE(thumbnailPath("/p.old/scan"), "/p.old/scan_thumb.");
 }
 
 void tst_ImageResizer::loadsAndRefuses()

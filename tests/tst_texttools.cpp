@@ -86,11 +86,10 @@ void tst_TextTools::pageButtonsTransformCountAndCopy()
         QCOMPARE(shown(), after + '|' + counts(after));
     }
     // Pasted Windows line endings become lines.
-    editor->setPlainText("one two\n");
-    editor->moveCursor(QTextCursor::End);
-    QGuiApplication::clipboard()->setText("ab\r\ncd\r\n");
+    editor->clear();
+    QGuiApplication::clipboard()->setText("one two\r\ncd\r\n");
     editor->paste();
-    QCOMPARE(shown(), "one two\nab\ncd\n|Word count: 4|Line count: 4");
+    QCOMPARE(shown(), "one two\ncd\n|Word count: 3|Line count: 3");
     // Copy takes the whole text though a part is selected.
     editor->setPlainText("one\ntwo");
     editor->moveCursor(QTextCursor::NextWord, QTextCursor::KeepAnchor);

@@ -20,21 +20,20 @@ private slots:
 void tst_Theme::appliesSavedThemeAndStoresToggles()
 {
     ThemeManager *manager = ThemeManager::instance();
-    const auto stored = [] {
-        return QSettings().value("appearance/theme").toString();
-    };
+    QSettings settings; // sees what the manager stores
     QSignalSpy spy(manager, &ThemeManager::themeChanged);
-    QSettings().setValue("appearance/theme", "dark");
+    settings.setValue("appearance/theme", "dark");
     manager->applySavedTheme();
     manager->toggleTheme();
-    QCOMPARE(stored(), "light");
+    QCOMPARE(settings.value("appearance/theme").toString(), "light");
     QCOMPARE(spy.size(), 2);
     QCOMPARE(spy.first().at(0).value<Theme>(), Theme::Dark);
     // Anything else stored, or nothing, means the system's preference, stored at every start.
     for (const QVariant &saved : { QVariant("Dark"), QVariant() }) {
-        QSettings().setValue("appearance/theme", saved);
+        settings.setValue("appearance/theme", saved);
         manager->applySavedTheme();
-        QCOMPARE(stored(), ThemeManager::systemPrefersDark() ? "dark" : "light");
+        QCOMPARE(settings.value("appearance/theme").toString(),
+            ThemeManager::systemPrefersDark() ? "dark" : "light");
     }
 }
 

@@ -22,8 +22,7 @@ QString run(const QStringList &command)
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
-// The program's visible main window: its X id and geometry. The tray icon's window bears the
-// same name, at the size of an icon.
+// The program's visible main window, not its tray icon's of the same name: X id and geometry.
 std::pair<QString, QRect> window(const QProcess &program)
 {
     for (const QString &id : run({ "xdotool", "search", "--all", "--onlyvisible", "--pid",
