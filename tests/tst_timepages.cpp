@@ -167,7 +167,7 @@ void tst_TimePages::countersRefuseBlankTitlesAndCountEverySecond()
     labels[0]->setText("stale");
     labels[1]->setText("stale");
     QTRY_VERIFY_WITH_TIMEOUT(labels[0]->text() != "stale" && labels[1]->text() != "stale", 2500);
-    QVERIFY2(QRegularExpression("^0d 01:23:2[0-3] ago$").match(labels[0]->text()).hasMatch(),
+    QVERIFY2(QRegularExpression("^0d 01:23:2[0-5] ago$").match(labels[0]->text()).hasMatch(),
         qPrintable(labels[0]->text()));
     QCOMPARE(labels[1]->text(), labels[0]->text());
 }
