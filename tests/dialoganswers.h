@@ -22,8 +22,7 @@ inline const bool s_qtDialogs = [] {
     return true;
 }();
 
-// One expected dialog: its class, its window title or (for a message box) words of its text, and
-// its answer.
+// One expected dialog: its class, its title or (a message box) words of its text, its answer.
 struct Step
 {
     const QMetaObject *kind = nullptr;
@@ -31,9 +30,8 @@ struct Step
     std::function<void(QWidget *)> answer;
 };
 
-// Runs action while the steps answer its modal dialogs in order. Returns what went wrong, empty
-// when every dialog came as expected; any other dialog is closed, so a wrong turn fails instead of
-// hanging.
+// Runs action while the steps answer its modal dialogs in order; returns what went wrong, if
+// anything. Any other dialog is closed, so a wrong turn fails instead of hanging.
 inline QString runWithDialogs(const std::function<void()> &action, QList<Step> steps = {})
 {
     QStringList errors;
@@ -125,8 +123,7 @@ inline Step textDialog(const QString &title, const QString &text)
     return inputDialog(title, text.isNull(), [text](QInputDialog *d) { d->setTextValue(text); });
 }
 
-// Clicks the page's button with this text (a tool button first) while the steps answer its
-// dialogs.
+// Clicks the page's button with this text (a tool button first), answering its dialogs.
 inline QString click(QWidget *page, const QString &text, QList<Step> steps = {})
 {
     QList<QAbstractButton *> buttons;

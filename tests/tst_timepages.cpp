@@ -14,8 +14,7 @@
 #include <ctime>
 
 namespace {
-// The local time zone as TZ names it: a test moves the clock by changing it ("AHD-0:01" is a
-// minute ahead of UTC).
+// The local zone; a test moves the clock by changing it ("AHD-0:01": a minute ahead of UTC).
 void setZone(const QByteArray &zone)
 {
     qputenv("TZ", zone);
@@ -54,24 +53,12 @@ class tst_TimePages : public QObject
 private slots:
     void init();
     void alarmsRingOncePerDayInListOrder();
-    void formatsCountdownsAcrossDaylightSaving();
-    void addsWorldClocks();
-    void countdownRunsAndEnds();
+    void parsesMinutesAndCountsAcrossDaylightSaving();
     void alarmsRingFromTheTickOneBoxAtATime();
     void countersRefuseBlankTitlesAndCountEverySecond();
     void pinsOneCounterCardPerTitleAcrossRebuilds();
 
 private:
-    QPushButton *addWorldClock(
-        const QString &city, int zone, const QList<dialogs::Step> &steps = {})
-    {
-        named<QLineEdit>(m_clock.get(), "City name").first()->setText(city);
-        m_clock->findChild<QComboBox *>()->setCurrentIndex(zone);
-        const qsizetype rows = named<QPushButton>(m_clock.get(), "Pin").size();
-        return dialogs::click(m_clock.get(), "+ Add clock", steps).isEmpty()
-            ? named<QPushButton>(m_clock.get(), "Pin").value(rows)
-            : nullptr;
-    }
     QString add(
         const QString &title, const QDateTime &target, const QList<dialogs::Step> &steps = {})
     {
@@ -121,21 +108,12 @@ void tst_TimePages::alarmsRingOncePerDayInListOrder()
             "12 00:00 #3" }));
 }
 
-void tst_TimePages::formatsCountdownsAcrossDaylightSaving()
+void tst_TimePages::parsesMinutesAndCountsAcrossDaylightSaving()
 {
     QCOMPARE(countdownSecondsFromMinutes("35791394"), 2147483640); // the most 32 bits hold
     for (const char *refused : { "", "0", "-3", "5min", "35791395", "99999999999999999999" }) {
         QVERIFY2(!countdownSecondsFromMinutes(refused), refused);
     }
-    QCOMPARE(zoneForId(QString()), std::nullopt); // not the system's zone
-    const QDateTime now(QDate(2025, 6, 1), QTime(12, 0, 0, 250), Qt::UTC);
-    QStringList texts;
-    for (const qint64 ms : { -999LL, -1500LL, 90061000LL, 94694400000LL }) {
-        texts << formatCountdownTo(now, now.addMSecs(ms), "ago");
-    }
-    // Under a second past is still now; three years ahead cross a leap day.
-    QCOMPARE(
-        texts, QStringList({ "0d 00:00:00", "0d 00:00:01 ago", "1d 01:01:01", "1096d 00:00:00" }));
     // Noon the day before to noon the day after each change of offset, counted from local times.
     const QTimeZone zone("Europe/Berlin");
     setZone(zone.id());
@@ -147,42 +125,6 @@ void tst_TimePages::formatsCountdownsAcrossDaylightSaving()
         QCOMPARE(formatCountdownTo(from, to, "ago") + formatCountdownTo(to, from, "ago"),
             elapsed + QString(elapsed) + " ago");
     }
-}
-
-void tst_TimePages::addsWorldClocks()
-{
-    m_clock->findChild<QComboBox *>()->setItemData(0, "Nowhere/Atlantis"); // as if missing
-    QVERIFY(!addWorldClock(
-        "Atlantis", 0, { dialogs::messageBox("That timezone isn't available on this system.") }));
-    QVERIFY(!named<QLineEdit>(m_clock.get(), "Atlantis").isEmpty()); // kept
-    // A blank city takes the zone's name; a typed one is trimmed. Each shows its zone's hour.
-    QStringList rows, expected;
-    for (const auto &[city, zone, id] : { std::tuple("   ", 9, "Australia/Sydney"),
-             std::tuple("  My office \t", 6, "Asia/Kolkata") }) {
-        const auto labels = addWorldClock(city, zone)->parentWidget()->findChildren<QLabel *>();
-        rows << labels.at(0)->text() + ' ' + labels.at(1)->text().left(2);
-        expected << zoneTimeText(QDateTime::currentDateTimeUtc(), QTimeZone(id)).left(2);
-    }
-    QCOMPARE(rows, QStringList({ "Sydney " + expected.at(0), "My office " + expected.at(1) }));
-}
-
-void tst_TimePages::countdownRunsAndEnds()
-{
-    QWidget *page = m_clock.get();
-    QLabel *countdown = named<QLabel>(page, "00:00").first();
-    named<QLineEdit>(page, "5").first()->setText("35791395"); // its seconds overflow 32 bits
-    QCOMPARE(dialogs::click(page, "Start timer",
-                 { dialogs::messageBox("Enter a positive number of minutes.") }),
-        "");
-    // It counts from the length typed, and ends a tick after 00:00.
-    auto *timer = page->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
-    timer->setInterval(2);
-    QStringList texts;
-    connect(timer, &QTimer::timeout, this, [&] { texts << countdown->text(); });
-    named<QLineEdit>(page, "35791395").first()->setText("1");
-    dialogs::click(page, "Start timer");
-    QTRY_VERIFY(texts.contains("Time's up!"));
-    QCOMPARE(texts.mid(0, 1) + texts.mid(59, 2), QStringList({ "00:59", "00:00", "Time's up!" }));
 }
 
 void tst_TimePages::alarmsRingFromTheTickOneBoxAtATime()
@@ -218,17 +160,14 @@ void tst_TimePages::countersRefuseBlankTitlesAndCountEverySecond()
         QCOMPARE(add(typed, m_now, { dialogs::messageBox("Give the counter a title.") }), "");
         QCOMPARE(named<QLineEdit>(m_days.get(), "e.g. Project deadline").first()->text(), typed);
     }
-    add("Passed", m_now.addSecs(-5000));
+    add("Passed", QDateTime::currentDateTime().addSecs(-5000));
     pin(0)->click();
     QLabel *const labels[] = { pin(0)->parentWidget()->findChild<QLabel *>("FloatingBigDisplay"),
         shown(m_days.get()).first()->findChild<QLabel *>("FloatingBigDisplay") };
     labels[0]->setText("stale");
     labels[1]->setText("stale");
-    const qint64 secs = QDateTime::currentDateTime().secsTo(m_now.addSecs(-5000));
     QTRY_VERIFY_WITH_TIMEOUT(labels[0]->text() != "stale" && labels[1]->text() != "stale", 2500);
-    QVERIFY2(QStringList({ formatCountdown(secs, "ago"), formatCountdown(secs - 1, "ago"),
-                             formatCountdown(secs - 2, "ago") })
-                 .contains(labels[0]->text()),
+    QVERIFY2(QRegularExpression("^0d 01:23:2[0-5] ago$").match(labels[0]->text()).hasMatch(),
         qPrintable(labels[0]->text()));
     QCOMPARE(labels[1]->text(), labels[0]->text());
 }
@@ -241,16 +180,13 @@ void tst_TimePages::pinsOneCounterCardPerTitleAcrossRebuilds()
     add("launch", m_now.addDays(10)); // titles are case-sensitive
     pin(0)->click();
     pin(1)->click();
-    QCOMPARE(shown(page).size(), 1);
-    FloatingWidget *launch = shown(page).first();
-    QCOMPARE(launch->title(), "Launch");
     pin(2)->click();
     QCOMPARE(shown(page).size(), 2);
+    FloatingWidget *pinned = shown(page).last();
     pin(1)->click(); // any pin of the title switched off closes its one card
-    QVERIFY(!launch->isVisible());
+    QCOMPARE(shown(page), QList<FloatingWidget *> { pinned });
     // Adding rebuilds the cards with unchecked pins; the floating card stays, and the fresh pin of
     // its title shows the same card, unchecked closes it.
-    FloatingWidget *pinned = shown(page).first();
     add("D", m_now.addDays(3));
     QVERIFY(!pin(2)->isChecked());
     QCOMPARE(shown(page), QList<FloatingWidget *> { pinned });
