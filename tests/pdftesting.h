@@ -28,15 +28,15 @@ inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140
     return page.convertToFormat(format);
 }
 
-// Noise in every channel the format has, so lost or moved pixels show and no format compresses it.
-inline QImage noisePage(const QSize &size, QImage::Format format = QImage::Format_RGB32)
+// Noise in every channel, so lost or moved pixels show and no format compresses it.
+inline QImage noisePage(const QSize &size)
 {
-    QImage page(size, QImage::Format_ARGB32);
+    QImage page(size, QImage::Format_RGB32);
     QRandomGenerator random(7);
     for (int y = 0; y < page.height(); ++y) {
         random.fillRange(reinterpret_cast<quint32 *>(page.scanLine(y)), page.width());
     }
-    return page.convertToFormat(format);
+    return page;
 }
 
 // "30x20 40x20": the pages' sizes, the selected one (if any) in brackets.
@@ -69,17 +69,15 @@ inline bool writeTestPdf(const QString &path, const QList<QSizeF> &pointSizes)
     return painter.end();
 }
 
-// The page sizes of the PDF at path, in pixels at 200 dpi, as sizesOf writes them; empty when
-// it does not open.
+// The page sizes of the PDF at path in pixels at 200 dpi, as sizesOf writes them.
 inline QString pdfPageSizes(const QString &path)
 {
     QPdfDocument doc;
     QStringList sizes;
-    if (doc.load(path) == QPdfDocument::Error::None) {
-        for (int page = 0; page < doc.pageCount(); ++page) {
-            const QSize pixels = (doc.pagePointSize(page) * 200.0 / 72.0).toSize();
-            sizes << QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
-        }
+    const bool opened = doc.load(path) == QPdfDocument::Error::None;
+    for (int page = 0; opened && page < doc.pageCount(); ++page) {
+        const QSize pixels = (doc.pagePointSize(page) * 200.0 / 72.0).toSize();
+        sizes << QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
     }
     return sizes.join(' ');
 }
@@ -131,9 +129,8 @@ public:
         int select = 0;
         for (QString size : sizes.split(' ', Qt::SkipEmptyParts)) {
             select = size.startsWith('[') ? int(pages.size()) : select;
-            size.remove('[').remove(']');
-            const bool noisy = size.startsWith('~');
-            const QStringList sides = size.remove('~').split('x');
+            const bool noisy = size.contains('~');
+            const QStringList sides = size.remove('[').remove(']').remove('~').split('x');
             const QSize pixels(sides.at(0).toInt(), sides.at(1).toInt());
             pages << (noisy ? noisePage(pixels) : plainPage(pixels));
         }
@@ -153,19 +150,6 @@ public:
         return pages;
     }
     QString state() { return sizesOf(pages(), selected()); }
-    // The path "Save As PDF" suggests, the dialog then cancelled.
-    QString savePath()
-    {
-        QString path;
-        click(
-            "Save As PDF", { { &QFileDialog::staticMetaObject, "Save As PDF", [&path](QWidget *w) {
-                                  auto *dialog = static_cast<QFileDialog *>(w);
-                                  path = dialog->directory().filePath(
-                                      dialog->findChild<QLineEdit *>("fileNameEdit")->text());
-                                  dialog->reject();
-                              } } });
-        return path;
-    }
     QToolButton *button(const QString &text) const
     {
         const QList<QToolButton *> tools = widget.findChildren<QToolButton *>();
