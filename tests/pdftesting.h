@@ -122,17 +122,24 @@ public:
         thumbnails()->setCurrentRow(select);
         return report;
     }
-    // Plain pages of the sizes as sizesOf writes them; a "~" before a size makes a noisy page.
+    // Pages of the sizes as sizesOf writes them, plain unless a letter comes first: "~" noise,
+    // "t" transparent paper, "r" a red top left corner of 3 x 3 pixels.
     QString add(const QString &sizes)
     {
         QList<QImage> pages;
         int select = 0;
         for (QString size : sizes.split(' ', Qt::SkipEmptyParts)) {
             select = size.startsWith('[') ? int(pages.size()) : select;
-            const bool noisy = size.contains('~');
-            const QStringList sides = size.remove('[').remove(']').remove('~').split('x');
+            size.remove('[').remove(']');
+            const QChar kind = size.at(0).isDigit() ? QChar() : size.at(0);
+            const QStringList sides = size.mid(kind.isNull() ? 0 : 1).split('x');
             const QSize pixels(sides.at(0).toInt(), sides.at(1).toInt());
-            pages << (noisy ? noisePage(pixels) : plainPage(pixels));
+            pages << (kind == '~' ? noisePage(pixels)
+                    : kind == 't' ? plainPage(pixels, Qt::transparent, QImage::Format_ARGB32)
+                                  : plainPage(pixels));
+            if (kind == 'r') {
+                QPainter(&pages.last()).fillRect(0, 0, 3, 3, Qt::red);
+            }
         }
         return pages.isEmpty() ? QString() : add(pages, select);
     }

@@ -1,5 +1,3 @@
-#include "tools/pdf/exportfiles.h"
-#include "tools/pdf/pagelist.h"
 #include "tools/pdf/pageio.h"
 #include "tools/pdf/pageoperations.h"
 #include "tools/pdf/pagepixmaps.h"
@@ -134,14 +132,6 @@ void tst_PageOperations::computes_data()
     QTest::addColumn<QString>("result");
     QTest::addColumn<QString>("expected");
 
-    const auto inPage = [](const QPoint &view, const QSize &shown) {
-        const QPoint p = viewToImage(view, QSize(1700, 2200), shown);
-        return QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
-    };
-    // Halves round away from zero; nothing is clamped to the page.
-    QTest::addRow("view point, page enlarged") << inPage({ 101, -5 }, { 3400, 4400 }) << "51,-3";
-    QTest::addRow("view point, no picture shown") << inPage({ 10, 10 }, {}) << "0,0";
-
     // A crop never enlarges a page nor cuts it to a sliver; a highlight is clipped to it. Both
     // keep the two points dragged between, whichever way the drag went.
     const auto mark = [](const std::optional<QRect> &r) {
@@ -161,18 +151,6 @@ void tst_PageOperations::computes_data()
         << mark(highlightRectangle({ 190, 150 }, { 260, 200 }, page)) << "190,150 10x10";
     QTest::addRow("highlight wholly outside")
         << mark(highlightRectangle({ -50, -50 }, { -10, -10 }, page)) << "";
-
-    const QList<QImage> pages { plainPage({ 1, 1 }), plainPage({ 2, 1 }), plainPage({ 3, 1 }) };
-    const auto reordered = [&pages](const QList<int> &order) {
-        return sizesOf(reorderedPages(pages, order).value_or(QList<QImage>()));
-    };
-    QTest::addRow("last page to the top") << reordered({ 2, 0, 1 }) << "3x1 1x1 2x1";
-    QTest::addRow("order naming a page twice") << reordered({ 0, 0, 2 }) << "";
-    QTest::addRow("order naming no page") << reordered({ 0, 1, 3 }) << "";
-
-    // The base name ends at the first dot.
-    QTest::addRow("save") << suggestedSavePath("/docs/report.final.pdf")
-                          << "/docs/report_edited.pdf";
 }
 
 void tst_PageOperations::computes()
