@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
-#include <QPdfDocument>
 #include <QPdfWriter>
 #include <QRandomGenerator>
 #include <QScrollArea>
@@ -67,19 +66,6 @@ inline bool writeTestPdf(const QString &path, const QList<QSizeF> &pointSizes)
         painter.drawText(QPointF(10, 40), QStringLiteral("Page %1").arg(i + 1));
     }
     return painter.end();
-}
-
-// The page sizes of the PDF at path in pixels at 200 dpi, as sizesOf writes them.
-inline QString pdfPageSizes(const QString &path)
-{
-    QPdfDocument doc;
-    QStringList sizes;
-    const bool opened = doc.load(path) == QPdfDocument::Error::None;
-    for (int page = 0; opened && page < doc.pageCount(); ++page) {
-        const QSize pixels = (doc.pagePointSize(page) * 200.0 / 72.0).toSize();
-        sizes << QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
-    }
-    return sizes.join(' ');
 }
 
 // While the guard lives, files of this process cannot grow beyond the limit (the signal that

@@ -1,7 +1,5 @@
 #include "tools/pdf/pageio.h"
 #include "tools/pdf/pageoperations.h"
-#include "tools/pdf/pagepixmaps.h"
-#include "tools/pdf/thumbnailcache.h"
 
 #include "pdftesting.h"
 
@@ -18,11 +16,9 @@ class tst_PageOperations : public QObject
     Q_OBJECT
 
 private slots:
-    void roundTripsPagesEdgeToEdge_data();
     void roundTripsPagesEdgeToEdge();
     void marksInColourOnAnyFormat_data();
     void marksInColourOnAnyFormat();
-    void thumbnailsFollowChangedPages();
     void computes_data();
     void computes();
 
@@ -30,23 +26,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_PageOperations::roundTripsPagesEdgeToEdge_data()
-{
-    QTest::addColumn<QList<QSizeF>>("points");
-    QTest::addColumn<QString>("pixels"); // read at 200 dpi, and so again after each save
-
-    // 1653 x 2339 pixels measure 595.08 x 842.04 points, close enough to be written as A4.
-    QTest::addRow("a4") << QList<QSizeF> { { 595, 842 } } << "1653x2339";
-    // The writer keeps whole points, so tiny pages come out a pixel longer than 200 / 72 says.
-    QTest::addRow("mixed, tiny and thin")
-        << QList<QSizeF> { { 288, 216 }, { 20, 20 }, { 540, 11 } } << "800x600 56x56 1500x31";
-}
-
 void tst_PageOperations::roundTripsPagesEdgeToEdge()
 {
-    QFETCH(QList<QSizeF>, points);
-    QFETCH(QString, pixels);
-
+    // 1653 x 2339 pixels measure 595.08 x 842.04 points, close enough to be written as A4. The
+    // writer keeps whole points, so tiny pages come out a pixel longer than 200 / 72 says.
+    const QList<QSizeF> points { { 595, 842 }, { 288, 216 }, { 20, 20 }, { 540, 11 } };
+    const QString pixels = "1653x2339 800x600 56x56 1500x31"; // read at 200 dpi, and after saves
     const QString path = m_dir.filePath("document.pdf");
     QVERIFY(writeTestPdf(path, points));
     PdfReadResult read = readPdfPages(path);
@@ -113,18 +98,6 @@ void tst_PageOperations::marksInColourOnAnyFormat()
         }
         QVERIFY(inside >= least);
     }
-}
-
-void tst_PageOperations::thumbnailsFollowChangedPages()
-{
-    QList<QImage> pages { plainPage({ 400, 500 }), plainPage({ 410, 500 }) };
-    ThumbnailCache cache;
-    const QList<QPixmap> first = cache.thumbnails(pages);
-    // One edit, and an undo snapshot that shares the old pages.
-    const QList<QImage> snapshot = pages;
-    pages[1].setPixel(0, 0, qRgb(255, 0, 0));
-    QCOMPARE(cache.thumbnails(pages).at(1).toImage(), pageThumbnail(pages.at(1)).toImage());
-    QCOMPARE(cache.thumbnails(snapshot).at(1).toImage(), first.at(1).toImage());
 }
 
 void tst_PageOperations::computes_data()

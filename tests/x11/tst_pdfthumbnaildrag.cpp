@@ -41,17 +41,17 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag()
     page.widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page.widget));
     QListWidget *list = page.thumbnails();
-    const auto centre = [list](int row) {
-        return list->visualItemRect(list->item(row)).center();
+    const auto rect = [list](int row) {
+        return list->visualItemRect(list->item(row));
     };
-    QTRY_VERIFY(list->viewport()->rect().contains(list->visualItemRect(list->item(3))));
+    QTRY_VERIFY(list->viewport()->rect().contains(rect(3)));
 
     // Onto itself: far enough to start a drag, still within its own thumbnail. Press, move in
     // steps (with a last wiggle on the target), release.
-    const QPoint start = list->viewport()->mapToGlobal(centre(from));
+    const QPoint start = list->viewport()->mapToGlobal(rect(from).center());
     const QPoint end = list->viewport()->mapToGlobal(onto < 0
-            ? QPoint(centre(3).x(), list->visualItemRect(list->item(3)).bottom() + 30)
-            : centre(onto) + QPoint(0, onto == from ? 40 : 0));
+            ? QPoint(rect(3).center().x(), rect(3).bottom() + 30)
+            : rect(onto).center() + QPoint(0, onto == from ? 40 : 0));
     QString script =
         QStringLiteral("mousemove %1 %2 sleep 0.05 mousedown 1 ").arg(start.x()).arg(start.y());
     for (int i = 1; i <= 14; ++i) {
@@ -64,8 +64,7 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag()
     QTRY_COMPARE_WITH_TIMEOUT(pointer.state(), QProcess::NotRunning, 20000);
     QCOMPARE(pointer.exitCode(), 0);
 
-    QTRY_COMPARE(page.selected(), int(order.left(order.indexOf('[')).count(' ')));
-    QCOMPARE(page.status(),
+    QTRY_COMPARE(page.status(),
         from != onto ? "Reordered pages" : "Added 4 file(s) — document now has 4 page(s)");
     QCOMPARE(page.state(), order);
     // One step to undo, back to the order added.
