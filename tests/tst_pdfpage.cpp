@@ -9,6 +9,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <ctime>
+
 using namespace dialogs;
 using namespace pdftest;
 
@@ -34,12 +36,6 @@ int bluePixels(const QImage &page, const QRect &area)
     return int(std::count(pixels, pixels + part.width() * part.height(), qRgb(0, 0, 255)));
 }
 
-// Shown at its own size, so view and page pixels agree.
-QImage whitePage()
-{
-    return plainPage(QSize(560, 780), Qt::white);
-}
-
 // Two columns of words on transparent paper, the left one to be read first. 1301 * 3 bytes is
 // not a multiple of 4: the rows the recognition engine reads are padded.
 const QString kColumns = "north 10 north 11 north 12 north 13 north 14 north 15 north 16 north 17 "
@@ -59,13 +55,6 @@ QImage twoColumnPage()
     return page;
 }
 
-double cpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 } // namespace
 
 class tst_PdfPage : public QObject
@@ -211,13 +200,9 @@ void tst_PdfPage::clicks_data()
     row("export page, disk full", "[64x64]", "Export page",
         { name("Export page", "p.png"), confirmReplace(), failed }, "[64x64]", "", "", "",
         "disk 100");
-    QStringList twelve, pngs;
-    for (int page = 1; page <= 12; ++page) {
-        twelve << QString(page == 1 ? "[%1x25]" : "%1x25").arg(page);
-        pngs << QStringLiteral("page_%1.png: %2x25").arg(page, 2, 10, QLatin1Char('0')).arg(page);
-    }
-    row("export all, 12 pages", twelve.join(' '), "Export all", { folder }, twelve.join(' '),
-        "Exported 12 page(s) to " + out + ", named page_001.png etc.", "", pngs.join("; "));
+    row("export all", "[1x25] 2x25", "Export all", { folder }, "[1x25] 2x25",
+        "Exported 2 page(s) to " + out + ", named page_001.png etc.", "",
+        "page_1.png: 1x25; page_2.png: 2x25");
     row("export all, a page not written", "[1x25] 2x25 3x25", "Export all", { folder },
         "[1x25] 2x25 3x25",
         "Exported 2 of 3 page(s) to " + out + "; the others could not be written", "",
@@ -358,17 +343,14 @@ void tst_PdfPage::marksByMouse()
     const QList<QComboBox *> boxes = page.widget.findChildren<QComboBox *>();
     boxes.first()->setCurrentText(stamp);
     boxes.last()->setCurrentText("Blue");
+    const QStringList buttons { "Crop", "Fill && Sign", "Highlight" };
     for (const QChar c : clicks) {
-        QCOMPARE(page.click(QStringList { "Crop", "Fill && Sign", "Highlight" }.at(
-                     QStringLiteral("CFH").indexOf(c))),
-            QString());
+        QCOMPARE(page.click(buttons.at(QStringLiteral("CFH").indexOf(c))), QString());
     }
     const QString before = page.status();
     const QImage shown = page.view()->pixmap().toImage();
-    QStringList seen;
-    if (boxes.first()->isVisibleTo(&page.widget)) {
-        seen << "bar";
-    }
+    QStringList seen =
+        boxes.first()->isVisibleTo(&page.widget) ? QStringList { "bar" } : QStringList();
     const auto mouse = [&] {
         sendMouse(page.view(), QEvent::MouseButtonPress, points.first());
         for (const QPoint &point : points.mid(1)) {
@@ -402,8 +384,10 @@ void tst_PdfPage::marksByMouse()
 
 void tst_PdfPage::commentsOutliveTheirPages()
 {
+    // Shown at its own size, so view and page pixels agree.
+    const QImage white = plainPage({ 560, 780 }, Qt::white, QImage::Format_ARGB32);
     PdfPage page;
-    QCOMPARE(page.add({ whitePage(), whitePage() }, 1), QString());
+    QCOMPARE(page.add({ white, white }, 1), QString());
     page.widget.findChild<QComboBox *>()->setCurrentText("Comment");
     QCOMPARE(page.click("Fill && Sign"), QString());
     const auto press = [&page] {
@@ -426,19 +410,19 @@ void tst_PdfPage::commentsOutliveTheirPages()
     QCOMPARE(page.selected(), -1);
     QCOMPARE(page.click("Rotate left"), QString());
     QCOMPARE(page.click("OCR", { messageBox("Select a page first.") }), QString());
-    QCOMPARE(page.pages(), { whitePage().convertToFormat(QImage::Format_ARGB32) });
+    QCOMPARE(page.pages(), { white });
 }
 
 void tst_PdfPage::recognisesColumnsInReadingOrderOnOneThread()
 {
     PdfPage page;
-    QCOMPARE(page.add({ whitePage(), twoColumnPage() }, 1), QString());
+    QCOMPARE(page.add({ plainPage({ 50, 50 }), twoColumnPage() }, 1), QString());
     const QList<QImage> before = page.pages();
     QElapsedTimer wall;
     wall.start();
-    const double cpuBefore = cpuSeconds();
+    const std::clock_t cpuBefore = std::clock(); // CPU time of every thread of the process
     QCOMPARE(page.click("OCR"), QString());
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
     const double seconds = double(wall.elapsed()) / 1000.0;
     // Worker threads would spend more CPU time than passes.
     QVERIFY2(cpu < seconds * 1.2 + 0.1,
