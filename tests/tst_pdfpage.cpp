@@ -152,11 +152,13 @@ void tst_PdfPage::clicks_data()
         "Removed page 3 — 2 page(s) left (Undo to bring it back)", "30x20 [40x20] 50x20");
     row("remove the only page", "[30x20]", "Remove page",
         warning("Can't remove the only page in the document."), "[30x20]", "", "");
-    // Each side 70 %, truncated, and never below 1.
-    row("compress", "[t200x300] 1x1 1001x90", "Compress all", {}, "[140x210] 1x1 689x62",
-        "Compressed all 3 page(s) (Undo to revert) — save to write the result to disk",
-        "[200x300] 1x1 1001x90", "", "", "70 100 white");
-    // JPEG holds at most 65500 pixels a side: such a page stays as it was.
+    // Each side 70 %, truncated, and never below 1. JPEG holds at most 65500 pixels a side: such
+    // a page stays as it was.
+    row("compress", "[t200x300] 1x1 1001x90 1x100000", "Compress all", {},
+        "[140x210] 1x1 689x62 1x100000",
+        "Compressed 3 of 4 page(s); the others could not be compressed and stay as they were "
+        "(Undo to revert) — save to write the result to disk",
+        "[200x300] 1x1 1001x90 1x100000", "", "", "70 100 white");
     row("compress what JPEG cannot hold", "[1x100000]", "Compress all",
         warning("Could not compress any page."), "[1x100000]", "", "");
     row("merge, an unreadable file skipped", "30x20 [40x20]", "Merge files",
