@@ -54,7 +54,6 @@ QImage twoColumnPage()
     }
     return page;
 }
-
 } // namespace
 
 class tst_PdfPage : public QObject
