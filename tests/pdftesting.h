@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
-#include <QPdfDocument>
 #include <QPdfWriter>
 #include <QRandomGenerator>
 #include <QScrollArea>
@@ -28,15 +27,15 @@ inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140
     return page.convertToFormat(format);
 }
 
-// Noise in every channel the format has, so lost or moved pixels show and no format compresses it.
-inline QImage noisePage(const QSize &size, QImage::Format format = QImage::Format_RGB32)
+// Noise in every channel, so lost or moved pixels show and no format compresses it.
+inline QImage noisePage(const QSize &size)
 {
-    QImage page(size, QImage::Format_ARGB32);
+    QImage page(size, QImage::Format_RGB32);
     QRandomGenerator random(7);
     for (int y = 0; y < page.height(); ++y) {
         random.fillRange(reinterpret_cast<quint32 *>(page.scanLine(y)), page.width());
     }
-    return page.convertToFormat(format);
+    return page;
 }
 
 // "30x20 40x20": the pages' sizes, the selected one (if any) in brackets.
@@ -67,21 +66,6 @@ inline bool writeTestPdf(const QString &path, const QList<QSizeF> &pointSizes)
         painter.drawText(QPointF(10, 40), QStringLiteral("Page %1").arg(i + 1));
     }
     return painter.end();
-}
-
-// The page sizes of the PDF at path, in pixels at 200 dpi, as sizesOf writes them; empty when
-// it does not open.
-inline QString pdfPageSizes(const QString &path)
-{
-    QPdfDocument doc;
-    QStringList sizes;
-    if (doc.load(path) == QPdfDocument::Error::None) {
-        for (int page = 0; page < doc.pageCount(); ++page) {
-            const QSize pixels = (doc.pagePointSize(page) * 200.0 / 72.0).toSize();
-            sizes << QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
-        }
-    }
-    return sizes.join(' ');
 }
 
 // While the guard lives, files of this process cannot grow beyond the limit (the signal that
@@ -124,7 +108,8 @@ public:
         thumbnails()->setCurrentRow(select);
         return report;
     }
-    // Plain pages of the sizes as sizesOf writes them; a "~" before a size makes a noisy page.
+    // Pages of the sizes as sizesOf writes them, plain unless a letter comes first: "~" noise,
+    // "t" transparent paper, "r" a red top left corner of 3 x 3 pixels.
     QString add(const QString &sizes)
     {
         QList<QImage> pages;
@@ -132,10 +117,15 @@ public:
         for (QString size : sizes.split(' ', Qt::SkipEmptyParts)) {
             select = size.startsWith('[') ? int(pages.size()) : select;
             size.remove('[').remove(']');
-            const bool noisy = size.startsWith('~');
-            const QStringList sides = size.remove('~').split('x');
+            const QChar kind = size.at(0).isDigit() ? QChar() : size.at(0);
+            const QStringList sides = size.mid(kind.isNull() ? 0 : 1).split('x');
             const QSize pixels(sides.at(0).toInt(), sides.at(1).toInt());
-            pages << (noisy ? noisePage(pixels) : plainPage(pixels));
+            pages << (kind == '~' ? noisePage(pixels)
+                    : kind == 't' ? plainPage(pixels, Qt::transparent, QImage::Format_ARGB32)
+                                  : plainPage(pixels));
+            if (kind == 'r') {
+                QPainter(&pages.last()).fillRect(0, 0, 3, 3, Qt::red);
+            }
         }
         return pages.isEmpty() ? QString() : add(pages, select);
     }
@@ -153,19 +143,6 @@ public:
         return pages;
     }
     QString state() { return sizesOf(pages(), selected()); }
-    // The path "Save As PDF" suggests, the dialog then cancelled.
-    QString savePath()
-    {
-        QString path;
-        click(
-            "Save As PDF", { { &QFileDialog::staticMetaObject, "Save As PDF", [&path](QWidget *w) {
-                                  auto *dialog = static_cast<QFileDialog *>(w);
-                                  path = dialog->directory().filePath(
-                                      dialog->findChild<QLineEdit *>("fileNameEdit")->text());
-                                  dialog->reject();
-                              } } });
-        return path;
-    }
     QToolButton *button(const QString &text) const
     {
         const QList<QToolButton *> tools = widget.findChildren<QToolButton *>();

@@ -56,7 +56,7 @@ QByteArray soundFile(const QString &format, const QString &pdfPath)
             ? file.readAll()
             : QByteArray();
     }
-    QImage picture = pdftest::noisePage({ 48, 32 }, QImage::Format_ARGB32);
+    const QImage picture = pdftest::noisePage({ 48, 32 });
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -41,43 +41,34 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag()
     page.widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page.widget));
     QListWidget *list = page.thumbnails();
-    QWidget *view = list->viewport();
-    QTRY_VERIFY(view->rect().contains(list->visualItemRect(list->item(3))));
+    const auto rect = [list](int row) {
+        return list->visualItemRect(list->item(row));
+    };
+    QTRY_VERIFY(list->viewport()->rect().contains(rect(3)));
 
-    const QRect last = list->visualItemRect(list->item(3));
-    // Onto itself: far enough to start a drag, still within its own thumbnail.
-    const QPoint target = onto < 0
-        ? QPoint(last.center().x(), last.bottom() + 30)
-        : list->visualItemRect(list->item(onto)).center() + QPoint(0, onto == from ? 40 : 0);
-    const QPoint start = view->mapToGlobal(list->visualItemRect(list->item(from)).center());
-    const QPoint end = view->mapToGlobal(target);
-    // Press, move in steps (with a last wiggle on the target), release.
-    QList<QPoint> path { start };
-    for (int i = 1; i <= 12; ++i) {
-        path << start + (end - start) * i / 12;
+    // Onto itself: far enough to start a drag, still within its own thumbnail. Press, move in
+    // steps (with a last wiggle on the target), release.
+    const QPoint start = list->viewport()->mapToGlobal(rect(from).center());
+    const QPoint end = list->viewport()->mapToGlobal(onto < 0
+            ? QPoint(rect(3).center().x(), rect(3).bottom() + 30)
+            : rect(onto).center() + QPoint(0, onto == from ? 40 : 0));
+    QString script =
+        QStringLiteral("mousemove %1 %2 sleep 0.05 mousedown 1 ").arg(start.x()).arg(start.y());
+    for (int i = 1; i <= 14; ++i) {
+        const QPoint p = i > 12 ? end + QPoint(1, 1) * (14 - i) : start + (end - start) * i / 12;
+        script += QStringLiteral("sleep 0.05 mousemove %1 %2 ").arg(p.x()).arg(p.y());
     }
-    path << end + QPoint(1, 1) << end;
-    QString script;
-    for (const QPoint &p : path) {
-        script += QStringLiteral("mousemove %1 %2 sleep 0.05 ").arg(p.x()).arg(p.y());
-        script += p == start ? QStringLiteral("mousedown 1 ") : QString();
-    }
-    script += QStringLiteral("sleep 0.2 mouseup 1");
     QProcess pointer;
-    pointer.start(xdotool, script.split(QLatin1Char(' ')));
+    pointer.start(xdotool, (script + QStringLiteral("sleep 0.2 mouseup 1")).split(' '));
     // The drag runs its own event loop inside this wait, as the pointer moves.
     QTRY_COMPARE_WITH_TIMEOUT(pointer.state(), QProcess::NotRunning, 20000);
     QCOMPARE(pointer.exitCode(), 0);
 
-    QTRY_COMPARE(page.selected(), int(order.left(order.indexOf('[')).count(' ')));
-    const bool moved = from != onto;
-    QCOMPARE(
-        page.status(), moved ? "Reordered pages" : "Added 4 file(s) — document now has 4 page(s)");
-    QCOMPARE(page.thumbnails()->item(page.selected())->text(),
-        QStringLiteral("Page %1").arg(page.selected() + 1));
+    QTRY_COMPARE(page.status(),
+        from != onto ? "Reordered pages" : "Added 4 file(s) — document now has 4 page(s)");
     QCOMPARE(page.state(), order);
     // One step to undo, back to the order added.
-    if (moved) {
+    if (from != onto) {
         page.button("Undo")->click();
         QCOMPARE(pdftest::sizesOf(page.pages()), "10x14 11x14 12x14 13x14");
     }
