@@ -12,6 +12,7 @@ class tst_Startup : public QObject
 
 private slots:
     void init();
+    void onlyTheExactArgumentMeansLogin();
     void writesQuotedEntry();
     void menuSwitchesEntryAndDefaultAppliesOnce();
     void unwritableEntryStaysOffAndWarnsOncePerRun();
@@ -41,6 +42,14 @@ void tst_Startup::init()
 {
     QSettings().clear();
     QFile::remove(m_dir.filePath("mirvale.desktop"));
+}
+
+void tst_Startup::onlyTheExactArgumentMeansLogin()
+{
+    QVERIFY(isLoginStart({ "mirvale", "--startup" }));
+    for (const char *near : { "--startup=1", "--Startup", "startup", "-startup", "--startup " }) {
+        QVERIFY2(!isLoginStart({ "mirvale", near }), near);
+    }
 }
 
 // Quotes, dollars, backquotes, backslashes, percent signs, tabs and line feeds are escaped.

@@ -57,6 +57,7 @@ private slots:
     void alarmsRingFromTheTickOneBoxAtATime();
     void countersRefuseBlankTitlesAndCountEverySecond();
     void pinsOneCounterCardPerTitleAcrossRebuilds();
+    void cardClosesAndPinsThroughItsButtons();
 
 private:
     QString add(
@@ -194,6 +195,25 @@ void tst_TimePages::pinsOneCounterCardPerTitleAcrossRebuilds()
     QCOMPARE(shown(page), QList<FloatingWidget *> { pinned });
     pin(2)->click();
     QVERIFY(shown(page).isEmpty());
+}
+
+// Only its close button asks the host to unpin; closing hides the card, which the host keeps.
+void tst_TimePages::cardClosesAndPinsThroughItsButtons()
+{
+    FloatingWidget card("Card");
+    QSignalSpy closing(&card, &FloatingWidget::closeRequested);
+    card.show();
+    for (const bool onTop : { false, true }) {
+        card.findChild<QPushButton *>("FloatingPinButton")->click();
+        QCOMPARE(card.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+        QVERIFY(card.isVisible());
+    }
+    card.findChild<QPushButton *>("FloatingCloseButton")->click();
+    QVERIFY(!card.isVisible() && !card.testAttribute(Qt::WA_DeleteOnClose));
+    card.show();
+    card.close();
+    QVERIFY(!card.isVisible());
+    QCOMPARE(closing.count(), 1);
 }
 
 QTEST_MAIN(tst_TimePages)

@@ -1,15 +1,19 @@
-// PDF files built to break the reader, and readers that hang or crash: each file is refused or
-// read whole within the watchdog, nothing of the reading is left in the temporary folder, and
-// the page that asked keeps its document, selection and undo history.
+// Hostile input: PDF files built to break the reader, readers that hang or crash, images whose
+// header claims an absurd size, and sound files damaged at random. Each is refused or read whole
+// within the watchdog, nothing of the reading is left in the temporary folder, and the page that
+// asked keeps its document, selection and undo history. The random pass is deterministic for a
+// seed; CI runs a short one:
+//   MIRVALE_FUZZ_ITERATIONS=5000 MIRVALE_FUZZ_SEED=7 ./tst_hostileinput
 
 #include "pdftesting.h"
+#include "tools/image/imagefiles.h"
 #include "tools/pdf/pageio.h"
-#include "tools/pdf/pdftoolspage.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QListWidget>
-#include <QTemporaryDir>
+#include <QLoggingCategory>
 #include <QtTest>
 
 namespace {
@@ -82,11 +86,61 @@ void setFault(const QByteArray &fault)
     qputenv("MIRVALE_PDFRENDER_FAULT", fault);
 }
 
+// A CRC as PNG chunks carry it, so a mended header is read as sound.
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffff;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (crc & 1 ? 0xedb88320 : 0);
+        }
+    }
+    return ~crc;
+}
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format) ? bytes : QByteArray();
+}
+
+using Mutator = void (*)(QRandomGenerator &, QByteArray &, const QByteArray &);
+
+qsizetype at(QRandomGenerator &r, const QByteArray &data)
+{
+    return qsizetype(r.bounded(quint32(data.size() + 1)));
+}
+
+// Each damages data one way; o is the sound file to take pieces from.
+const Mutator kMutators[] = {
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &) {
+        d.insert(at(r, d), char(r.generate()));
+    },
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &) { d.truncate(at(r, d)); },
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &) { d.remove(at(r, d), 64); },
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &) {
+        d.insert(at(r, d), d.mid(at(r, d), 200).repeated(3));
+    },
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &o) {
+        d.insert(at(r, d), o.mid(at(r, o), 500));
+    },
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &) {
+        const qsizetype digit = d.indexOf(QByteArray::number(r.bounded(10)), at(r, d));
+        d.replace(qMax(digit, qsizetype(0)), digit < 0 ? 0 : 1, "99999999999999999999");
+    },
+    // A header field (a size, a length) claiming the most it can.
+    [](QRandomGenerator &r, QByteArray &d, const QByteArray &) {
+        d.replace(at(r, d), 4, QByteArray(4, char(0xff)));
+    },
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(PdfReadOptions)
 
-class tst_HostilePdf : public QObject
+class tst_HostileInput : public QObject
 {
     Q_OBJECT
 
@@ -97,6 +151,10 @@ private slots:
     void readsOrRefusesWithinWatchdog();
     void pageKeepsDocumentWhenReadingFails_data();
     void pageKeepsDocumentWhenReadingFails();
+    void imagesClaimingAbsurdSizesAreRefused_data();
+    void imagesClaimingAbsurdSizesAreRefused();
+    void damagedFilesGiveSoundPagesOrNothing_data();
+    void damagedFilesGiveSoundPagesOrNothing();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -104,7 +162,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_HostilePdf::initTestCase()
+void tst_HostileInput::initTestCase()
 {
     QVERIFY2(m_dir.isValid(), qPrintable(m_dir.errorString()));
     QList<QSizeF> sizes;
@@ -114,7 +172,7 @@ void tst_HostilePdf::initTestCase()
     QVERIFY(pdftest::writeTestPdf(path("sound.pdf"), sizes));
 }
 
-void tst_HostilePdf::readsOrRefusesWithinWatchdog_data()
+void tst_HostileInput::readsOrRefusesWithinWatchdog_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("fault");
@@ -151,7 +209,7 @@ void tst_HostilePdf::readsOrRefusesWithinWatchdog_data()
         << sound << QByteArray("stall-render") << options(0) << kRefused;
 }
 
-void tst_HostilePdf::readsOrRefusesWithinWatchdog()
+void tst_HostileInput::readsOrRefusesWithinWatchdog()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, fault);
@@ -192,7 +250,7 @@ void tst_HostilePdf::readsOrRefusesWithinWatchdog()
     QCOMPARE(left, QStringList());
 }
 
-void tst_HostilePdf::pageKeepsDocumentWhenReadingFails_data()
+void tst_HostileInput::pageKeepsDocumentWhenReadingFails_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QByteArray>("fault");
@@ -217,7 +275,7 @@ void tst_HostilePdf::pageKeepsDocumentWhenReadingFails_data()
                "None of the chosen files could be opened" };
 }
 
-void tst_HostilePdf::pageKeepsDocumentWhenReadingFails()
+void tst_HostileInput::pageKeepsDocumentWhenReadingFails()
 {
     QFETCH(QString, button);
     QFETCH(QByteArray, fault);
@@ -249,5 +307,81 @@ void tst_HostilePdf::pageKeepsDocumentWhenReadingFails()
     QVERIFY(icon.width() > icon.height());
 }
 
-QTEST_MAIN(tst_HostilePdf)
-#include "tst_hostilepdf.moc"
+void tst_HostileInput::imagesClaimingAbsurdSizesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray png = encoded(pdftest::plainPage({ 4, 4 }), "png");
+    png.replace(16, 8, QByteArray::fromHex("000186a0000186a0")); // IHDR: 100000 x 100000
+    const quint32 crc = qToBigEndian(crc32(png.mid(12, 17)));
+    png.replace(29, 4, QByteArray(reinterpret_cast<const char *>(&crc), 4));
+    QTest::addRow("png, 100000 x 100000") << png;
+    QByteArray bmp = encoded(pdftest::plainPage({ 1, 1 }), "bmp");
+    QTest::addRow("bmp, 2^30 x 1") << bmp.replace(18, 4, QByteArray::fromHex("00000040"));
+}
+
+void tst_HostileInput::imagesClaimingAbsurdSizesAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
+    const QString file = path("huge.img");
+    QVERIFY(writeFile(file, bytes));
+    QElapsedTimer timer;
+    timer.start();
+    const ImageFiles::LoadResult loaded = ImageFiles::load(file);
+    QVERIFY2(loaded.image.isNull() && loaded.error.contains("too large"), qPrintable(loaded.error));
+    QVERIFY(readPageImage(file).isNull());
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+}
+
+void tst_HostileInput::damagedFilesGiveSoundPagesOrNothing_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("iterations");
+    // Every PDF input starts helper processes: a short pass by default.
+    QTest::addRow("pdf") << "pdf" << 40;
+    for (const char *format : { "png", "jpeg", "bmp", "webp" }) {
+        QTest::addRow("%s", format) << format << 300;
+    }
+}
+
+void tst_HostileInput::damagedFilesGiveSoundPagesOrNothing()
+{
+    QFETCH(QString, format);
+    QFETCH(int, iterations);
+    // The decoders describe every damaged input they meet.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
+    const QString input = path("input." + format);
+    const bool pdf = format == QLatin1String("pdf");
+    const QByteArray seed = pdf ? contentsOf(path("sound.pdf"))
+                                : encoded(pdftest::noisePage({ 48, 32 }), qPrintable(format));
+    QVERIFY(!seed.isEmpty());
+    const int seedNumber = qEnvironmentVariableIntValue("MIRVALE_FUZZ_SEED");
+    QRandomGenerator random { quint32(seedNumber) };
+    iterations = qMax(qEnvironmentVariableIntValue("MIRVALE_FUZZ_ITERATIONS"), iterations);
+    for (int i = 0; i < iterations; ++i) {
+        QByteArray bytes = seed;
+        for (int damage = random.bounded(1, 5); damage > 0; --damage) {
+            kMutators[random.bounded(int(std::size(kMutators)))](random, bytes, seed);
+        }
+        QVERIFY(writeFile(input, bytes));
+        const QByteArray where =
+            "input " + QByteArray::number(i) + " of seed " + QByteArray::number(seedNumber);
+        if (!pdf) {
+            // A page can be marked on; the resizer says why it refuses what it refuses.
+            QImage page = readPageImage(input);
+            QVERIFY2(page.isNull() || QPainter(&page).isActive(), where);
+            const ImageFiles::LoadResult loaded = ImageFiles::load(input);
+            QVERIFY2(loaded.image.isNull() != loaded.error.isEmpty(), where);
+            continue;
+        }
+        const PdfReadResult read = readPdfPages(input, options(0));
+        QVERIFY2(read.ok || read.pages.isEmpty(), where);
+        for (const QImage &page : read.pages) {
+            QVERIFY2(page.width() <= kMaxRenderSide && page.height() <= kMaxRenderSide, where);
+            QCOMPARE(qAlpha(page.pixel(0, 0)), 255);
+        }
+    }
+}
+
+QTEST_MAIN(tst_HostileInput)
+#include "tst_hostileinput.moc"
