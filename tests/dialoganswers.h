@@ -63,25 +63,11 @@ inline QString runWithDialogs(const std::function<void()> &action, QList<Step> s
     return errors.join(QLatin1Char('\n'));
 }
 
-inline QString runWithDialogs(QObject *object, const char *slot, QList<Step> steps = {})
-{
-    bool found = false;
-    const QString report =
-        runWithDialogs([&] { found = QMetaObject::invokeMethod(object, slot); }, std::move(steps));
-    return found ? report : QStringLiteral("no slot ") + QLatin1String(slot);
-}
-
 inline Step messageBox(const QString &text, QMessageBox::StandardButton button = QMessageBox::Ok)
 {
     return { &QMessageBox::staticMetaObject, text, [button](QWidget *w) {
                 static_cast<QMessageBox *>(w)->button(button)->click();
             } };
-}
-
-// The question a file dialog asks before it replaces a file, answered Yes.
-inline Step confirmReplace()
-{
-    return messageBox(QStringLiteral("already exists"), QMessageBox::Yes);
 }
 
 // The names typed into the file dialog (several as "a" "b"), relative to folder; none cancels.
@@ -104,23 +90,15 @@ inline Step folderDialog(const QString &title, const QString &folder)
     return fileDialog(title, folder, folder.isEmpty() ? QStringList() : QStringList { folder });
 }
 
-// The number or text typed into the input dialog; 0 or a null text cancels.
-inline Step inputDialog(const QString &title, bool cancel, std::function<void(QInputDialog *)> type)
+// The number or text typed into the input dialog; nothing cancels.
+inline Step inputDialog(const QString &title, const QVariant &typed = {})
 {
     return { &QInputDialog::staticMetaObject, title, [=](QWidget *w) {
                 auto *dialog = static_cast<QInputDialog *>(w);
-                cancel ? dialog->reject() : (type(dialog), dialog->accept());
+                typed.typeId() == QMetaType::Int ? dialog->setIntValue(typed.toInt())
+                                                 : dialog->setTextValue(typed.toString());
+                typed.isValid() ? dialog->accept() : dialog->reject();
             } };
-}
-
-inline Step numberDialog(const QString &title, int value)
-{
-    return inputDialog(title, value == 0, [value](QInputDialog *d) { d->setIntValue(value); });
-}
-
-inline Step textDialog(const QString &title, const QString &text)
-{
-    return inputDialog(title, text.isNull(), [text](QInputDialog *d) { d->setTextValue(text); });
 }
 
 // Clicks the page's button with this text (a tool button first), answering its dialogs.

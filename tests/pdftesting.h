@@ -14,9 +14,6 @@
 #include <QScrollArea>
 #include <QTemporaryDir>
 
-#include <csignal>
-#include <sys/resource.h>
-
 namespace pdftest {
 
 inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140, 200),
@@ -68,22 +65,6 @@ inline bool writeTestPdf(const QString &path, const QList<QSizeF> &pointSizes)
     return painter.end();
 }
 
-// While the guard lives, files of this process cannot grow beyond the limit (the signal that
-// would end the process ignored): a full disk, as far as a writer can tell. 0: no limit.
-inline auto fileSizeLimit(rlim_t bytes)
-{
-    rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old;
-    limit.rlim_cur = bytes ? bytes : old.rlim_cur;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    return qScopeGuard([old, handler] {
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
-    });
-}
-
 // The PDF page reached only as a user reaches it: its buttons and dialogs, its thumbnail list,
 // page view and labels. Pages go in as PNG files through "Add pages" and come back out through
 // "Export all", so what a check sees are the document's own pixels.
@@ -91,7 +72,6 @@ class PdfPage
 {
 public:
     PdfToolsPage widget;
-
     QString click(const QString &text, const QList<dialogs::Step> &steps = {})
     {
         return dialogs::click(&widget, text, steps);

@@ -63,10 +63,9 @@ QByteArray contentsOf(const QString &path)
 }
 
 constexpr int kStallMs = 3000;
-// Expected outcomes besides a number of pages read.
-constexpr int kRefused = -1;
-constexpr int kTooLarge = -2;
-constexpr int kEither = -3; // damaged files the engine may mend: refused, or some sound pages
+// Outcomes besides a number of pages read; damaged files the engine may mend: refused, or some
+// sound pages.
+enum { kRefused = -1, kTooLarge = -2, kEither = -3 };
 
 // The sound document: seven pages, each wider than the one before.
 const QList<int> kWidths { 100, 125, 150, 175, 200, 225, 250 };
@@ -158,7 +157,6 @@ private slots:
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
-
     QTemporaryDir m_dir;
 };
 
@@ -178,35 +176,28 @@ void tst_HostileInput::readsOrRefusesWithinWatchdog_data()
     QTest::addColumn<QByteArray>("fault");
     QTest::addColumn<PdfReadOptions>("options");
     QTest::addColumn<int>("pages"); // when read, or kRefused, kTooLarge, kEither
-
+    const auto row = [](const char *tag, const QByteArray &bytes, int pages,
+                         const QByteArray &fault = {}, const PdfReadOptions &read = options(0)) {
+        QTest::addRow("%s", tag) << bytes << fault << read << pages;
+    };
     const QByteArray sound = contentsOf(path("sound.pdf"));
-    const QByteArray random = "%PDF-1.7\n" + QByteArray::fromHex("9c3fe2d10b47a8").repeated(150);
-    const QByteArray noFault;
     // The sound rows also check that pages keep the document's order across helpers.
-    QTest::addRow("sound, one helper") << sound << noFault << options(1) << 7;
-    QTest::addRow("sound, three helpers") << sound << noFault << options(3) << 7;
-    QTest::addRow("sound, more helpers than pages") << sound << noFault << options(20) << 7;
-    QTest::addRow("empty file") << QByteArray() << noFault << options(0) << kRefused;
-    QTest::addRow("random bytes") << random << noFault << options(0) << kRefused;
-    QTest::addRow("cut in half") << sound.left(sound.size() / 2) << noFault << options(0)
-                                 << kEither;
-    QTest::addRow("no pages") << kNoPages << noFault << options(0) << kRefused;
-    QTest::addRow("page tree loop")
-        << sharedBranches(2, "[0 0 144 72]").replace("[3 0 R 3", "[2 0 R 3") << noFault
-        << options(0) << kRefused;
-    QTest::addRow("page too large to render")
-        << sharedBranches(1, "[0 0 14400 14400]") << noFault << options(0) << kRefused;
-    QTest::addRow("4096 letter pages, too many pixels")
-        << sharedBranches(12, "[0 0 612 792]") << noFault << options(0) << kTooLarge;
-    QTest::addRow("eight pages from shared branches")
-        << sharedBranches(3, "[0 0 144 72]") << noFault << options(0) << 8;
-    QTest::addRow("joining a full document")
-        << sound << noFault << options(0, kMaxPdfPages - 6) << kTooLarge;
-    QTest::addRow("engine crashes") << sound << QByteArray("crash-load") << options(0) << kRefused;
-    QTest::addRow("engine never returns")
-        << sound << QByteArray("stall-load") << options(0) << kRefused;
-    QTest::addRow("engine stops mid-way")
-        << sound << QByteArray("stall-render") << options(0) << kRefused;
+    row("sound, one helper", sound, 7, {}, options(1));
+    row("sound, more helpers than pages", sound, 7, {}, options(20));
+    row("empty file", {}, kRefused);
+    row("random bytes", "%PDF-1.7\n" + QByteArray::fromHex("9c3fe2d10b47a8").repeated(150),
+        kRefused);
+    row("cut in half", sound.left(sound.size() / 2), kEither);
+    row("no pages", kNoPages, kRefused);
+    row("page tree loop", sharedBranches(2, "[0 0 144 72]").replace("[3 0 R 3", "[2 0 R 3"),
+        kRefused);
+    row("page too large to render", sharedBranches(1, "[0 0 14400 14400]"), kRefused);
+    row("4096 letter pages, too many pixels", sharedBranches(12, "[0 0 612 792]"), kTooLarge);
+    row("eight pages from shared branches", sharedBranches(3, "[0 0 144 72]"), 8);
+    row("joining a full document", sound, kTooLarge, {}, options(0, kMaxPdfPages - 6));
+    row("engine crashes", sound, kRefused, "crash-load");
+    row("engine never returns", sound, kRefused, "stall-load");
+    row("engine stops mid-way", sound, kRefused, "stall-render");
 }
 
 void tst_HostileInput::readsOrRefusesWithinWatchdog()
@@ -215,7 +206,6 @@ void tst_HostileInput::readsOrRefusesWithinWatchdog()
     QFETCH(QByteArray, fault);
     QFETCH(PdfReadOptions, options);
     QFETCH(int, pages);
-
     const QString file = path(QStringLiteral("hostile.pdf"));
     QVERIFY(writeFile(file, bytes));
     setFault(fault);
@@ -223,23 +213,18 @@ void tst_HostileInput::readsOrRefusesWithinWatchdog()
     timer.start();
     const PdfReadResult read = readPdfPages(file, options);
     QVERIFY2(timer.elapsed() < 3 * kStallMs, qPrintable(QString::number(timer.elapsed())));
-
     QCOMPARE(read.tooLarge, pages == kTooLarge);
     if (pages != kEither) {
         QCOMPARE(read.ok, pages >= 0);
         QCOMPARE(read.pages.size(), qMax(pages, 0));
     }
     QVERIFY(read.ok || read.pages.isEmpty());
+    QList<int> widths;
     for (const QImage &page : read.pages) {
         QCOMPARE(qAlpha(page.pixel(0, 0)), 255);
+        widths << page.width();
     }
-    if (pages == 7) {
-        QList<int> widths;
-        for (const QImage &page : read.pages) {
-            widths << page.width();
-        }
-        QCOMPARE(widths, kWidths);
-    }
+    QVERIFY(pages != 7 || widths == kWidths);
     // Reading never writes the file, and nothing of it stays behind, killed helpers included.
     QCOMPARE(contentsOf(file), bytes);
     QStringList left;
@@ -256,13 +241,10 @@ void tst_HostileInput::pageKeepsDocumentWhenReadingFails_data()
     QTest::addColumn<QByteArray>("fault");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("warnings");
-
     const QString open = "Could not open: " + path("hostile.pdf");
     const QByteArray sound = contentsOf(path("sound.pdf"));
     QTest::addRow("open, engine crashes")
         << "Open PDF" << QByteArray("crash-load") << sound << QStringList { open };
-    QTest::addRow("open, no pages")
-        << "Open PDF" << QByteArray() << kNoPages << QStringList { open };
     QTest::addRow("add, too large")
         << "Add pages" << QByteArray() << sharedBranches(12, "[0 0 612 792]")
         << QStringList {
@@ -282,14 +264,12 @@ void tst_HostileInput::pageKeepsDocumentWhenReadingFails()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, warnings);
     using namespace dialogs;
-
     PdfToolsPage page;
     auto *thumbnails = page.findChild<QListWidget *>();
     QCOMPARE(click(&page, "Open PDF", { fileDialog("Open PDF", m_dir.path(), { "sound.pdf" }) }),
         QString());
     QCOMPARE(click(&page, "Rotate right"), QString());
     thumbnails->setCurrentRow(1);
-
     QVERIFY(writeFile(path("hostile.pdf"), bytes));
     setFault(fault);
     const bool merge = button == "Merge files";

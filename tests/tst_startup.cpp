@@ -33,7 +33,6 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString(file.readAll()).split('\n') : QStringList();
     }
     static bool defaultApplied() { return QSettings().value("startup/defaultApplied").toBool(); }
-
     QTemporaryDir m_dir;
     QWidget m_window;
 };

@@ -71,7 +71,6 @@ private:
     {
         return named<QPushButton>(m_days.get(), "Pin to screen").at(card);
     }
-
     std::unique_ptr<ClockSuitePage> m_clock;
     std::unique_ptr<DaysCounterPage> m_days;
     const QDateTime m_now = QDateTime::currentDateTime();

@@ -20,7 +20,6 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag_data()
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("onto"); // -1: into the empty space below the last thumbnail
     QTest::addColumn<QString>("order"); // the moved page selected
-
     QTest::addRow("third onto the first") << 2 << 0 << "[12x14] 10x14 11x14 13x14";
     QTest::addRow("first onto the third") << 0 << 2 << "11x14 12x14 [10x14] 13x14";
     QTest::addRow("second below the last") << 1 << -1 << "10x14 12x14 13x14 [11x14]";
@@ -32,7 +31,6 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag()
     QFETCH(int, from);
     QFETCH(int, onto);
     QFETCH(QString, order);
-
     const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
     QVERIFY2(!xdotool.isEmpty(), "xdotool is needed (scripts/setup.sh installs it)");
     pdftest::PdfPage page;
@@ -45,7 +43,6 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag()
         return list->visualItemRect(list->item(row));
     };
     QTRY_VERIFY(list->viewport()->rect().contains(rect(3)));
-
     // Onto itself: far enough to start a drag, still within its own thumbnail. Press, move in
     // steps (with a last wiggle on the target), release.
     const QPoint start = list->viewport()->mapToGlobal(rect(from).center());
@@ -63,7 +60,6 @@ void tst_PdfThumbnailDrag::reordersByMouseDrag()
     // The drag runs its own event loop inside this wait, as the pointer moves.
     QTRY_COMPARE_WITH_TIMEOUT(pointer.state(), QProcess::NotRunning, 20000);
     QCOMPARE(pointer.exitCode(), 0);
-
     QTRY_COMPARE(page.status(),
         from != onto ? "Reordered pages" : "Added 4 file(s) — document now has 4 page(s)");
     QCOMPARE(page.state(), order);

@@ -68,8 +68,6 @@ void tst_Shell::sizesAndCentres_data()
     QTest::addColumn<QRect>("available");
     QTest::addColumn<int>("index");
     QTest::addColumn<QRect>("expected");
-    QTest::addRow("grid raised to 480") << QRect(0, 0, 1920, 1040) << 0 << grid;
-    QTest::addRow("tool page") << QRect(0, 0, 1920, 1040) << 6 << page;
     QTest::addRow("grid at minimum") << QRect(0, 0, 1366, 728) << 0 << QRect(362, 123, 640, 480);
     QTest::addRow("page rounded") << QRect(0, 0, 1366, 728) << 3 << QRect(136, 72, 1093, 582);
     QTest::addRow("second screen")
