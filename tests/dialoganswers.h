@@ -2,15 +2,7 @@
 
 // Answering the modal dialogs that a button or a slot opens, so no test hangs on one.
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
-#include <QTimer>
-#include <QToolButton>
+#include <QtWidgets>
 
 #include <functional>
 

@@ -6,14 +6,6 @@
 #include "tools/pdf/pdftoolspage.h"
 #include "tools/pdf/thumbnaillist.h"
 
-#include <QLabel>
-#include <QLayout>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QRandomGenerator>
-#include <QScrollArea>
-#include <QTemporaryDir>
-
 namespace pdftest {
 
 inline QImage plainPage(const QSize &size, const QColor &colour = QColor(90, 140, 200),

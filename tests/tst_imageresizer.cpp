@@ -5,7 +5,6 @@
 #include "dialoganswers.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 using namespace ResizeMath;
 

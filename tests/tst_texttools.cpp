@@ -4,7 +4,6 @@
 #include "dialoganswers.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 namespace {
 using namespace TextTransforms;

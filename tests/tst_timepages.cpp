@@ -9,7 +9,6 @@
 #include "dialoganswers.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 #include <ctime>
 

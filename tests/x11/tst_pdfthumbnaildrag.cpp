@@ -1,7 +1,5 @@
 #include "pdftesting.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 // Reordering pages with a real mouse drag: xdotool moves the pointer through the X server, so the
