@@ -17,7 +17,6 @@ using namespace pdftest;
 // writes them.
 
 Q_DECLARE_METATYPE(dialogs::Step)
-Q_DECLARE_METATYPE(QImage::Format)
 
 namespace {
 // While the guard lives, files of this process cannot grow beyond the limit (the signal that
@@ -86,10 +85,8 @@ private slots:
     void recognisesColumnsInReadingOrderOnOneThread();
     void recognitionEndsQuietlyWhenClosedMeanwhile();
     void roundTripsPagesEdgeToEdge();
-    void marksInColourOnAnyFormat_data();
     void marksInColourOnAnyFormat();
-    void computes_data();
-    void computes();
+    void clipsCropsAndHighlights();
 
 private:
     QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
@@ -492,74 +489,51 @@ void tst_PdfPage::roundTripsPagesEdgeToEdge()
     }
 }
 
-void tst_PdfPage::marksInColourOnAnyFormat_data()
-{
-    QTest::addColumn<QImage::Format>("format");
-    for (const QImage::Format format :
-        { QImage::Format_Mono, QImage::Format_Indexed8, QImage::Format_Grayscale8 }) {
-        QTest::addRow("%d", int(format)) << format;
-    }
-}
-
+// Marks on a page of one bit, of a palette or of grey levels come out in colour, only where they
+// go; a highlight covers the whole of its rectangle.
 void tst_PdfPage::marksInColourOnAnyFormat()
 {
-    QFETCH(QImage::Format, format);
-    const QImage page = plainPage({ 200, 160 }, Qt::white, format);
     const QPoint start(10, 10), end(60, 40);
-    // Each mark, the only part it may touch, and how many pixels it must change at least: all
-    // of its rectangle for a highlight.
-    const QList<std::tuple<std::optional<QImage>, QRect, int>> marks {
-        { highlightedPage(page, start, end), QRect(10, 10, 51, 31), 51 * 31 },
-        { stampedPage(page, StampKind::Dot, { 100, 100 }, Qt::blue, QString()),
-            QRect(90, 90, 21, 21), 1 },
-        { signedPage(page, { start, end }, Qt::blue), QRect(7, 7, 57, 37), 1 },
-    };
-    for (const auto &[marked, expected, least] : marks) {
-        QVERIFY(marked);
-        const QImage rgb = marked->convertToFormat(QImage::Format_RGB32);
-        int inside = 0;
-        for (int i = 0; i < rgb.width() * rgb.height(); ++i) {
-            const QRgb pixel = rgb.pixel(i % rgb.width(), i / rgb.width());
-            const bool paper = pixel == qRgb(255, 255, 255);
-            QVERIFY(paper
-                || (expected.contains(i % rgb.width(), i / rgb.width())
-                    && qBlue(pixel) != qRed(pixel)));
-            inside += paper ? 0 : 1;
+    for (const QImage::Format format :
+        { QImage::Format_Mono, QImage::Format_Indexed8, QImage::Format_Grayscale8 }) {
+        const QImage page = plainPage({ 200, 160 }, Qt::white, format);
+        // Each mark, the only part it may touch, and how many pixels it must change at least.
+        const QList<std::tuple<std::optional<QImage>, QRect, int>> marks {
+            { highlightedPage(page, start, end), QRect(10, 10, 51, 31), 51 * 31 },
+            { stampedPage(page, StampKind::Dot, { 100, 100 }, Qt::blue, QString()),
+                QRect(90, 90, 21, 21), 1 },
+            { signedPage(page, { start, end }, Qt::blue), QRect(7, 7, 57, 37), 1 },
+        };
+        for (const auto &[marked, expected, least] : marks) {
+            QVERIFY(marked);
+            const QImage rgb = marked->convertToFormat(QImage::Format_RGB32);
+            int inside = 0;
+            for (int y = 0; y < rgb.height(); ++y) {
+                for (int x = 0; x < rgb.width(); ++x) {
+                    const QRgb pixel = rgb.pixel(x, y);
+                    const bool paper = pixel == qRgb(255, 255, 255);
+                    QVERIFY(paper || (expected.contains(x, y) && qBlue(pixel) != qRed(pixel)));
+                    inside += paper ? 0 : 1;
+                }
+            }
+            QVERIFY2(inside >= least, qPrintable(QString::number(format)));
         }
-        QVERIFY(inside >= least);
     }
 }
 
-void tst_PdfPage::computes_data()
+// A crop never enlarges a page nor cuts it to a sliver; a highlight is clipped to it. Both keep
+// the two points dragged between, whichever way the drag went.
+void tst_PdfPage::clipsCropsAndHighlights()
 {
-    QTest::addColumn<QString>("result");
-    QTest::addColumn<QString>("expected");
-    // A crop never enlarges a page nor cuts it to a sliver; a highlight is clipped to it. Both
-    // keep the two points dragged between, whichever way the drag went.
-    const auto mark = [](const std::optional<QRect> &r) {
-        return r
-            ? QStringLiteral("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height())
-            : QString();
-    };
     const QSize page(200, 160);
-    QTest::addRow("crop four high") << mark(cropRectangle({ 20, 20 }, { 40, 23 }, page)) << "";
-    QTest::addRow("crop beyond every side")
-        << mark(cropRectangle({ -100, -100 }, { 1000, 1000 }, page)) << "0,0 200x160";
-    QTest::addRow("crop dragged up and left")
-        << mark(cropRectangle({ 60, 50 }, { 10, 20 }, page)) << "10,20 51x31";
-    QTest::addRow("crop clipped to a sliver")
-        << mark(cropRectangle({ 197, 10 }, { 300, 100 }, page)) << "";
-    QTest::addRow("highlight partly outside")
-        << mark(highlightRectangle({ 190, 150 }, { 260, 200 }, page)) << "190,150 10x10";
-    QTest::addRow("highlight wholly outside")
-        << mark(highlightRectangle({ -50, -50 }, { -10, -10 }, page)) << "";
-}
-
-void tst_PdfPage::computes()
-{
-    QFETCH(QString, result);
-    QFETCH(QString, expected);
-    QCOMPARE(result, expected);
+    QCOMPARE(cropRectangle({ 20, 20 }, { 40, 23 }, page).value_or(QRect()), QRect()); // 4 high
+    QCOMPARE(cropRectangle({ -100, -100 }, { 1000, 1000 }, page).value_or(QRect()),
+        QRect(0, 0, 200, 160));
+    QCOMPARE(cropRectangle({ 60, 50 }, { 10, 20 }, page).value_or(QRect()), QRect(10, 20, 51, 31));
+    QCOMPARE(cropRectangle({ 197, 10 }, { 300, 100 }, page).value_or(QRect()), QRect()); // sliver
+    QCOMPARE(highlightRectangle({ 190, 150 }, { 260, 200 }, page).value_or(QRect()),
+        QRect(190, 150, 10, 10));
+    QCOMPARE(highlightRectangle({ -50, -50 }, { -10, -10 }, page).value_or(QRect()), QRect());
 }
 
 QTEST_MAIN(tst_PdfPage)

@@ -56,30 +56,19 @@ class tst_Shell : public QObject
     Q_OBJECT
 
 private slots:
-    void sizesAndCentres_data();
     void sizesAndCentres();
     void cardsOpenPagesAndBackReturns();
     void programWithoutTray();
     void programWithTray();
 };
 
-void tst_Shell::sizesAndCentres_data()
-{
-    QTest::addColumn<QRect>("available");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QRect>("expected");
-    QTest::addRow("grid at minimum") << QRect(0, 0, 1366, 728) << 0 << QRect(362, 123, 640, 480);
-    QTest::addRow("page rounded") << QRect(0, 0, 1366, 728) << 3 << QRect(136, 72, 1093, 582);
-    QTest::addRow("second screen")
-        << QRect(1920, 40, 2560, 1400) << 0 << QRect(2687, 459, 1024, 560);
-}
-
+// The grid at its minimum, a page rounded, a second screen; the 1920 x 1040 screen the window is
+// checked on below.
 void tst_Shell::sizesAndCentres()
 {
-    QFETCH(QRect, available);
-    QFETCH(int, index);
-    QFETCH(QRect, expected);
-    QCOMPARE(windowGeometryForPage(available, index), expected);
+    QCOMPARE(windowGeometryForPage({ 0, 0, 1366, 728 }, 0), QRect(362, 123, 640, 480));
+    QCOMPARE(windowGeometryForPage({ 0, 0, 1366, 728 }, 3), QRect(136, 72, 1093, 582));
+    QCOMPARE(windowGeometryForPage({ 1920, 40, 2560, 1400 }, 0), QRect(2687, 459, 1024, 560));
 }
 
 // The window takes its size on its first show and on a change of page, never otherwise.
