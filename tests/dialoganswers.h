@@ -9,10 +9,7 @@
 namespace dialogs {
 
 // Qt's own dialogs, so the tests can find and answer them.
-inline const bool s_qtDialogs = [] {
-    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    return true;
-}();
+inline const bool s_qtDialogs = (QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs), true);
 
 // One expected dialog: its class, its title or (a message box) words of its text, its answer.
 struct Step
@@ -75,11 +72,6 @@ inline Step fileDialog(const QString &title, const QString &folder, const QStrin
                     ->setText(names.size() == 1 ? names.first() : '"' + names.join("\" \"") + '"');
                 static_cast<QDialog *>(dialog)->accept();
             } };
-}
-
-inline Step folderDialog(const QString &title, const QString &folder)
-{
-    return fileDialog(title, folder, folder.isEmpty() ? QStringList() : QStringList { folder });
 }
 
 // The number or text typed into the input dialog; nothing cancels.

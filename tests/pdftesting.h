@@ -106,7 +106,8 @@ public:
         const QDir folder(m_dir.filePath(QStringLiteral("export%1").arg(m_files++)));
         QList<QImage> pages;
         if (thumbnails()->count() > 0 && folder.mkpath(".")
-            && click("Export all", { dialogs::folderDialog("Choose output folder", folder.path()) })
+            && click("Export all",
+                { dialogs::fileDialog("Choose output folder", folder.path(), { folder.path() }) })
                    .isEmpty()) {
             for (const QString &name : folder.entryList(QDir::Files, QDir::Name)) {
                 pages << QImage(folder.filePath(name)).convertToFormat(QImage::Format_ARGB32);

@@ -11,10 +11,9 @@
 using namespace dialogs;
 using namespace pdftest;
 
-// The PDF page driven as a user drives it: page commands, saving, export, merge and split, the
-// undo history, the mouse modes on the page view, comments, and text recognition; pages read
-// from and written to PDF files, and the pure operations on pages. Pages are written as sizesOf
-// writes them.
+// The PDF page driven as a user drives it: commands, saving, export, merge and split, undo, the
+// mouse modes, comments, text recognition; PDF files read and written, and the pure operations
+// on pages. Pages are written as sizesOf writes them.
 
 Q_DECLARE_METATYPE(dialogs::Step)
 
@@ -197,7 +196,7 @@ void tst_PdfPage::clicks_data()
     const QString awkward = "one's v2.final – 页 $(x) & more.pdf";
     const Step failed = messageBox("Could not save the file.");
     const Step replace = messageBox("already exists", QMessageBox::Yes);
-    const Step folder = folderDialog("Choose output folder", out);
+    const Step folder = fileDialog("Choose output folder", out, { out });
     const auto name = [&out](const char *title, const QString &name) {
         return fileDialog(title, out, { name });
     };
@@ -222,7 +221,7 @@ void tst_PdfPage::clicks_data()
     row("export all, nothing written", "[1x25] 2x25", "Export all", { folder, failed },
         "[1x25] 2x25", "", "", "", "page_1.png page_2.png");
     const QList<Step> split { inputDialog("Split document", 2),
-        folderDialog("Choose a folder to save both parts", out) };
+        fileDialog("Choose a folder to save both parts", out, { out }) };
     row("split", "[100x250] 125x250 150x250 175x250", "Split", split,
         "[100x250] 125x250 150x250 175x250",
         "Split into document_part1.pdf (2 pages) and document_part2.pdf (2 pages)", "",
