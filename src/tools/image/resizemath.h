@@ -13,9 +13,10 @@ namespace ResizeMath {
 // larger.
 constexpr int MinSide = 1;
 constexpr int MaxSide = 20000;
-// Largest image the resizer reads: 32 Mi pixels, 128 MiB at four bytes a pixel, so a small file
-// that claims to be huge is refused before it is decoded.
-constexpr qint64 MaxPixels = qint64(32) * 1024 * 1024;
+// Largest image the resizer reads: 64 Mi pixels, 256 MiB at four bytes a pixel (the bound Qt's
+// image reader keeps by default), so a 48-megapixel photo loads while a small file that claims
+// to be huge is refused before it is decoded.
+constexpr qint64 MaxPixels = qint64(64) * 1024 * 1024;
 constexpr int ThumbnailSide = 160;
 
 // The width and height in the fields, parsed as decimal integers; nothing when either does not
