@@ -11,6 +11,8 @@ packages=(
     qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
     # recognition and QR encoding
     libtesseract-dev tesseract-ocr tesseract-ocr-eng libqrencode-dev
+    # the start-up benchmark watches the X server
+    libxcb1-dev
     # fonts for rendering text headlessly
     fonts-dejavu-core
     # running and checking the program headlessly

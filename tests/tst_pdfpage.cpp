@@ -1,12 +1,16 @@
 #include "pdftesting.h"
 #include "tools/pdf/pageio.h"
 #include "tools/pdf/pageoperations.h"
+#include "tools/pdf/pdfreader.h"
 
 #include <QtTest>
 
-#include <csignal>
 #include <ctime>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/resource.h>
+#endif
 
 using namespace dialogs;
 using namespace pdftest;
@@ -18,6 +22,7 @@ using namespace pdftest;
 Q_DECLARE_METATYPE(dialogs::Step)
 
 namespace {
+#ifdef Q_OS_UNIX
 // While the guard lives, files of this process cannot grow beyond the limit (the signal that
 // would end the process ignored): a full disk, as far as a writer can tell. 0: no limit.
 auto fileSizeLimit(rlim_t bytes)
@@ -33,6 +38,7 @@ auto fileSizeLimit(rlim_t bytes)
         std::signal(SIGXFSZ, handler);
     });
 }
+#endif
 
 void sendMouse(QWidget *widget, QEvent::Type type, const QPoint &pos)
 {
@@ -110,7 +116,7 @@ void tst_PdfPage::initTestCase()
     QVERIFY(QFile::copy(fixture("three.pdf"), fixture("%2 copy.pdf")));
     QVERIFY(QFile::copy(fixture("three.pdf"), fixture("UPPER.PDF")));
     QVERIFY(plainPage({ 300, 120 }).save(fixture("a.pdf.png"), "png"));
-    for (const char *name : { "bad.png", "bad.pdf" }) {
+    for (const char *name : { "bad.png", "bad.pdf", "bad2.pdf" }) {
         QFile file(fixture(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("neither image nor PDF") > 0);
     }
@@ -125,7 +131,7 @@ void tst_PdfPage::clicks_data()
     QTest::addColumn<QString>("status"); // empty: it stays
     QTest::addColumn<QString>("undone"); // after one click on "Undo"
     QTest::addColumn<QString>("files"); // written, and the sizes of their pages
-    // "disk N": files stop at N bytes; "fault F": the PDF reader has it; else folders in the way
+    // "disk N": files stop at N bytes; else folders in the way
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("pixel"); // "x y colour" on the selected page afterwards
     const auto row = [](const char *tag, const QString &before, const QString &button,
@@ -138,17 +144,13 @@ void tst_PdfPage::clicks_data()
     const auto warning = [](const char *text) {
         return QList { messageBox(text) };
     };
-    // A file that does not open, the reader crashing, keeps the history: undo still takes back
-    // the earlier addition.
-    const Step crashed = messageBox("Could not open: " + fixture("three.pdf"));
-    row("open, the reader crashing", "30x20 [40x20]", "Open PDF",
-        { fileDialog("Open PDF", m_fixtures.path(), { "three.pdf" }), crashed }, "30x20 [40x20]",
-        "", "", "", "fault crash-load");
+    // A file that does not open keeps the history: undo still takes back the earlier addition.
+    row("open, a file that does not open", "30x20 [40x20]", "Open PDF",
+        choose("Open PDF", { "bad.pdf" }), "30x20 [40x20]", "", "");
     row("merge, nothing opens", "30x20 [40x20]", "Merge files",
-        { fileDialog("Choose PDF files to merge", m_fixtures.path(), { "three.pdf", "two.pdf" }),
-            crashed, messageBox("Could not open: " + fixture("two.pdf")),
-            messageBox("None of the chosen files could be opened") },
-        "30x20 [40x20]", "", "", "", "fault crash-load");
+        choose("Choose PDF files to merge", { "bad.pdf", "bad2.pdf" })
+            + warning("None of the chosen files could be opened"),
+        "30x20 [40x20]", "", "");
     row("open, a percent sign in the name", "30x20", "Open PDF",
         choose("Open PDF", { "%2 copy.pdf" }), "[200x300] 200x400 200x500",
         "Opened %2 copy.pdf (3 pages)", "[200x300] 200x400 200x500");
@@ -246,9 +248,13 @@ void tst_PdfPage::clicks()
     QVERIFY(out.removeRecursively() && out.mkpath("."));
     // Earlier files of the names written must survive a disk that fills up.
     const int limit = obstacle.startsWith("disk") ? obstacle.mid(5).toInt() : 0;
-    const bool fault = obstacle.startsWith("fault");
+#ifndef Q_OS_UNIX
+    if (limit) {
+        QSKIP("A full disk is stood for by a file size limit, which needs a Unix system.");
+    }
+#endif
     const QStringList earlier { "s.pdf", "p.png", "document_part1.pdf", "document_part2.pdf" };
-    const QStringList folders = fault ? QStringList() : obstacle.split(' ', Qt::SkipEmptyParts);
+    const QStringList folders = obstacle.split(' ', Qt::SkipEmptyParts);
     for (const QString &name : limit ? earlier : folders) {
         QFile file(out.filePath(name));
         QVERIFY(limit ? file.open(QIODevice::WriteOnly) && file.write("earlier") == 7
@@ -259,10 +265,10 @@ void tst_PdfPage::clicks()
     const QList<QImage> original = page.pages();
     const QString statusBefore = page.status();
     {
+#ifdef Q_OS_UNIX
         const auto guard = fileSizeLimit(limit);
-        qputenv("MIRVALE_PDFRENDER_FAULT", fault ? obstacle.mid(6).toUtf8() : QByteArray());
+#endif
         QCOMPARE(page.click(button, steps), QString());
-        qunsetenv("MIRVALE_PDFRENDER_FAULT");
     }
     QCOMPARE(page.status(), status.isEmpty() ? statusBefore : status);
     QStringList written;

@@ -15,7 +15,6 @@ class QComboBox;
 class QGridLayout;
 class QLabel;
 class QListWidget;
-class QPdfDocument;
 class QScrollArea;
 class QTextEdit;
 class QToolButton;
@@ -89,7 +88,6 @@ private:
     void setStatus(const QString &text);
     void pushUndo();
     QPoint viewToImage(const QPoint &point) const;
-    static QImage renderPdfPage(QPdfDocument &doc, int page, double dpi);
     static bool writePdf(const QList<QImage> &pages, const QString &path);
     // m_currentIndex names a page of m_pages.
     bool hasSelectedPage() const;

@@ -2,7 +2,9 @@
 
 #include "pageio.h"
 #include "pagelist.h"
+#include "pdfreader.h"
 
+#include <QDir>
 #include <QMessageBox>
 
 bool PdfToolsPage::loadPdf(const QString &path, bool append, int insertAt)
@@ -18,15 +20,22 @@ bool PdfToolsPage::loadPdf(const QString &path, bool append, int insertAt)
         }
     }
     const PdfReadResult read = readPdfPages(path, options);
-    if (read.tooLarge) {
+    switch (read.status) {
+    case PdfReadStatus::Read:
+        break;
+    case PdfReadStatus::TooLarge:
         QMessageBox::warning(this, tr("mirvale"),
             tr("Could not open %1: the document would have more than %2 pages or more than "
                "%3 GiB of page images.")
                 .arg(path, QString::number(kMaxPdfPages),
                     QString::number(kMaxPdfPixels * 4 / (qint64(1) << 30))));
         return false;
-    }
-    if (!read.ok) {
+    case PdfReadStatus::HelperNotStarted:
+        QMessageBox::warning(this, tr("mirvale"),
+            tr("Could not open %1: the PDF reader %2 could not be started.")
+                .arg(path, QDir::toNativeSeparators(pdfRenderHelperPath())));
+        return false;
+    case PdfReadStatus::NotOpened:
         QMessageBox::warning(this, tr("mirvale"), tr("Could not open: %1").arg(path));
         return false;
     }
@@ -51,11 +60,6 @@ bool PdfToolsPage::loadImage(const QString &path, bool append, int insertAt)
     }
     insertPages(m_pages, { image }, insertAt);
     return true;
-}
-
-QImage PdfToolsPage::renderPdfPage(QPdfDocument &doc, int page, double dpi)
-{
-    return renderPage(doc, page, dpi);
 }
 
 bool PdfToolsPage::writePdf(const QList<QImage> &pages, const QString &path)

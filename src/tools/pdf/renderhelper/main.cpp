@@ -1,45 +1,23 @@
 // mirvale-pdfrender: reads one PDF for the program, in a process of its own, so that a file on
 // which the engine hangs or crashes costs this process, never the program and its open document.
-//
-//   mirvale-pdfrender FILE
-//       prints "pages N", then "size W H" for every page: its pixel size at 200 dpi, or 0 0 for
-//       a page that cannot be rendered.
-//   mirvale-pdfrender FILE FIRST COUNT OUTPUT
-//       renders pages FIRST to FIRST + COUNT - 1 into the existing file OUTPUT, one after the
-//       other from its start, and after each prints "page I W H FORMAT OFFSET BYTESPERLINE".
-//
-// Exit status 0 when everything was told; anything else, or no exit, is a failure.
-#include "tools/pdf/pagerender.h"
+// What it is given and what it prints is described in renderprotocol.h.
+#include "pagerender.h"
+#include "tools/pdf/renderprotocol.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QPdfDocument>
-#include <QThread>
 
 #include <cstdio>
-#include <cstdlib>
 #include <future>
+#include <memory>
 
 namespace {
 
-enum ExitCode { Done = 0, Usage = 1, NotLoaded = 2, NotRendered = 3, NotWritten = 4 };
-
-// A test-only fault, named in MIRVALE_PDFRENDER_FAULT: "crash-load" or "stall-load" once the
-// file is loaded, "stall-render" after the first page rendered. The program's tests use it to
-// stand for files on which the engine crashes or never returns.
-void injectFault(const char *where)
+int exitWith(HelperExit code)
 {
-    const QByteArray fault = qgetenv("MIRVALE_PDFRENDER_FAULT");
-    if (fault.isEmpty() || !fault.endsWith(where)) {
-        return;
-    }
-    if (fault.startsWith("crash")) {
-        std::abort();
-    }
-    for (;;) {
-        QThread::sleep(60);
-    }
+    return int(code);
 }
 
 void tell(const QByteArray &line)
@@ -50,61 +28,73 @@ void tell(const QByteArray &line)
     std::fflush(stdout);
 }
 
+// A handle argument as a file name this process can open: an inherited descriptor is opened
+// afresh through /proc, so that helpers sharing one descriptor do not share its file offset.
+QString handlePath(const QString &argument)
+{
+    const std::optional<int> descriptor = descriptorFromArgument(argument);
+    return descriptor ? QStringLiteral("/proc/self/fd/%1").arg(*descriptor) : argument;
+}
+
 int tellSizes(QPdfDocument &doc)
 {
     const int count = doc.pageCount();
     tell("pages " + QByteArray::number(count));
     for (int page = 0; page < count; ++page) {
-        const QSize size = renderPixelSize(doc.pagePointSize(page), kPageDpi);
+        const QSize size = renderPixelSize(doc.pagePointSize(page));
         tell("size " + QByteArray::number(size.width()) + ' ' + QByteArray::number(size.height()));
     }
-    return Done;
+    return exitWith(HelperExit::Done);
 }
 
-// Page page at offset of file, then its line. False when it could not be written whole.
-bool writePage(QFile &file, const QImage &image, int page, qint64 offset)
+// The page's pixels at offset of the page area, then its line. False when they could not be
+// written whole.
+bool writePage(QFile &area, const QImage &image, qint64 offset)
 {
-    // Written straight into the file, not through a mapping: a mapping faults in each memory
+    // Written straight into the area, not through a mapping: a mapping faults in each memory
     // page one by one, which costs more than the copy.
-    const qint64 bytes = image.sizeInBytes();
-    if (offset + bytes > file.size() || !file.seek(offset)
-        || file.write(reinterpret_cast<const char *>(image.constBits()), bytes) != bytes) {
+    const qint64 bytes = pageBytes(image.size());
+    if (image.sizeInBytes() != bytes || !area.seek(offset)
+        || area.write(reinterpret_cast<const char *>(image.constBits()), bytes) != bytes) {
         return false;
     }
-    tell("page " + QByteArray::number(page) + ' ' + QByteArray::number(image.width()) + ' '
-        + QByteArray::number(image.height()) + ' ' + QByteArray::number(int(image.format())) + ' '
-        + QByteArray::number(offset) + ' ' + QByteArray::number(image.bytesPerLine()));
+    tell("page");
     return true;
 }
 
-int renderRange(QPdfDocument &doc, int first, int count, const QString &output)
+int renderRange(QPdfDocument &doc, int first, int count, const QString &pagesArgument)
 {
     if (first < 0 || count < 1 || first > doc.pageCount() - count) {
-        return Usage;
+        return exitWith(HelperExit::Usage);
     }
-    QFile file(output);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        return NotWritten;
+    QList<QSize> sizes;
+    for (int page = first; page < first + count; ++page) {
+        sizes.append(renderPixelSize(doc.pagePointSize(page)));
+        if (sizes.last().isEmpty()) {
+            return exitWith(HelperExit::NotRendered);
+        }
+    }
+    const PageAreaLayout layout = pageAreaLayout(sizes);
+    QFile area(handlePath(pagesArgument));
+    // The program sized the area for exactly these pages: any other size is not this document.
+    if (!area.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || area.size() != layout.bytes) {
+        return exitWith(HelperExit::NotWritten);
     }
     // Each page is written while the next one renders; one write at a time, in page order.
     std::future<bool> writing;
-    qint64 offset = 0;
-    for (int page = first; page < first + count; ++page) {
-        const QImage image = renderPage(doc, page, kPageDpi);
-        if (image.isNull()) {
-            return NotRendered;
+    for (int i = 0; i < count; ++i) {
+        const QImage image = renderPdfPage(doc, first + i, kPageDpi);
+        if (image.isNull() || image.size() != sizes.at(i)) {
+            return exitWith(HelperExit::NotRendered);
         }
         if (writing.valid() && !writing.get()) {
-            return NotWritten;
+            return exitWith(HelperExit::NotWritten);
         }
-        writing = std::async(std::launch::async,
-            [&file, image, page, offset] { return writePage(file, image, page, offset); });
-        // Each page starts at a multiple of 64 KiB, so that the program can map it whole.
-        constexpr qint64 alignment = 64 * 1024;
-        offset += (image.sizeInBytes() + alignment - 1) / alignment * alignment;
-        injectFault("render");
+        writing = std::async(std::launch::async, [&area, image, offset = layout.offsets.at(i)] {
+            return writePage(area, image, offset);
+        });
     }
-    return writing.get() ? Done : NotWritten;
+    return exitWith(writing.get() ? HelperExit::Done : HelperExit::NotWritten);
 }
 
 } // namespace
@@ -114,23 +104,20 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 2 && args.size() != 5) {
-        std::fprintf(stderr, "usage: mirvale-pdfrender FILE [FIRST COUNT OUTPUT]\n");
-        return Usage;
+        std::fprintf(stderr, "usage: mirvale-pdfrender SOURCE [FIRST COUNT PAGES]\n");
+        return exitWith(HelperExit::Usage);
     }
     QPdfDocument doc;
-    if (doc.load(args.at(1)) != QPdfDocument::Error::None) {
-        return NotLoaded;
+    if (doc.load(handlePath(args.at(1))) != QPdfDocument::Error::None) {
+        return exitWith(HelperExit::NotLoaded);
     }
-    injectFault("load");
     if (args.size() == 2) {
         return tellSizes(doc);
     }
-    bool firstOk = false;
-    bool countOk = false;
-    const int first = args.at(2).toInt(&firstOk);
-    const int count = args.at(3).toInt(&countOk);
-    if (!firstOk || !countOk) {
-        return Usage;
+    const std::optional<int> first = parseProtocolNumber(args.at(2).toLatin1());
+    const std::optional<int> count = parseProtocolNumber(args.at(3).toLatin1());
+    if (!first || !count) {
+        return exitWith(HelperExit::Usage);
     }
-    return renderRange(doc, first, count, args.at(4));
+    return renderRange(doc, *first, *count, args.at(4));
 }

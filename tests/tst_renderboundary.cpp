@@ -1,0 +1,215 @@
+// The program's side of the boundary with its PDF render helper. This suite runs beside a helper
+// that misbehaves as each "PDF" tells it to (fakepdfrender.cpp): whatever it says or does, the
+// page refuses the file, keeps its document, selection and undo history, says why in the log,
+// and nothing of the reading (a process, a mapped page) stays behind.
+
+#include "pdftesting.h"
+#include "tools/pdf/pdfreader.h"
+
+#include <QtTest>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#endif
+
+using namespace dialogs;
+using namespace pdftest;
+
+namespace {
+
+// Pages of this process mapped from page areas.
+int mappedPages()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) ? int(maps.readAll().count("/memfd:mirvale-pages")) : 0;
+}
+
+// Child processes of this process that have not been waited for.
+QByteArray childProcesses()
+{
+    QByteArray all;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(task + QStringLiteral("/children")));
+        if (file.open(QIODevice::ReadOnly)) {
+            all += file.readAll().trimmed();
+        }
+    }
+    return all;
+}
+
+// Two pages for each helper the program starts, so that every helper has a page after its first.
+int pageCount()
+{
+    return 2 * qMax(2, QThread::idealThreadCount());
+}
+
+// The pages, of 20 x 10 pixels, then the script's own lines.
+QByteArray script(const QByteArray &lines)
+{
+    return QByteArray("page 20 10\n").repeated(pageCount()) + lines;
+}
+
+} // namespace
+
+class tst_RenderBoundary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void refusesWhatTheHelperGetsWrong_data();
+    void refusesWhatTheHelperGetsWrong();
+    void helpersDieWithTheProgram();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+};
+
+void tst_RenderBoundary::initTestCase()
+{
+    QVERIFY2(m_dir.isValid(), qPrintable(m_dir.errorString()));
+    QVERIFY(QFileInfo(pdfRenderHelperPath()).isExecutable());
+}
+
+void tst_RenderBoundary::refusesWhatTheHelperGetsWrong_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("log"); // what the log says, or empty when the file is read
+    const auto row = [](const char *tag, const QByteArray &lines, const char *log) {
+        QTest::addRow("%s", tag) << script(lines) << QString::fromLatin1(log);
+    };
+    row("sound", "", "");
+    // The area is sealed at its size: the helper cannot take back memory the program mapped.
+    row("page area shrunk after the pages", "fault shrink", "");
+    row("no pages", "tell pages 0", "unexpected line: pages 0");
+    row("more sizes than pages", "tell pages 1\ntell size 20 10\ntell size 20 10",
+        "unexpected line: size 20 10");
+    row("fewer sizes than pages", "tell pages 2\ntell size 20 10", "before telling everything");
+    row("a side over the most rendered", "tell pages 1\ntell size 16385 10", "size 16385 10");
+    row("pixels over the most rendered", "tell pages 1\ntell size 16384 16384", "size 16384 16384");
+    row("a size that overflows", "tell pages 1\ntell size 4294967316 10", "size 4294967316 10");
+    row("a signed size", "tell pages 1\ntell size +20 10", "size %2B20 10");
+    row("a size word misspelt", "tell pages 1\ntell sizes 20 10", "sizes 20 10");
+    row("a line not in the protocol", "fault line page 0", "unexpected line: page 0");
+    row("a page too many", "fault line page", "unexpected line: page");
+    row("a line too long", "fault line page" + QByteArray(40, ' '), "a line too long");
+    row("a flood without newline", "fault flood", "a line too long");
+    row("an endless stall", "fault stall", "nothing told for 15000 ms");
+    row("a crash after a page", "fault crash", "crashed");
+    row("a crash after the last page", "fault crash-at-end", "crashed");
+    row("an error status", "fault exit 3\nstderr engine: bad page",
+        "could not be rendered.*engine: bad page");
+    row("ending early", "fault stop", "before telling everything");
+    row("a last line cut short", "fault cut", "cut short");
+    // Replaced by another file of the same script: pages of two files never make one document.
+    const QByteArray other = path("other.pdf").toLocal8Bit();
+    row("the file swapped during the read",
+        "fault swap " + other + ' ' + path("open.pdf").toLocal8Bit(), "changed while it was read");
+    row("the helper cannot be started", "", "could not read");
+}
+
+void tst_RenderBoundary::refusesWhatTheHelperGetsWrong()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, log);
+    const bool read = log.isEmpty();
+    const QString file = path("open.pdf");
+    for (const QString &name : { file, path("other.pdf") }) {
+        QFile out(name);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(script) == script.size());
+    }
+    const bool unstartable = QTest::currentDataTag() == QByteArray("the helper cannot be started");
+    const QFile::Permissions executable = QFile::permissions(pdfRenderHelperPath());
+    if (unstartable) {
+        QVERIFY(QFile::setPermissions(pdfRenderHelperPath(), QFile::ReadOwner | QFile::WriteOwner));
+    }
+    const auto restore =
+        qScopeGuard([&] { QFile::setPermissions(pdfRenderHelperPath(), executable); });
+
+    PdfPage page;
+    QCOMPARE(page.add("30x20 [40x20]"), QString());
+    const int mappedBefore = mappedPages();
+    if (!read) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(log));
+    }
+    const QString refusal = unstartable ? "the PDF reader "
+            + QDir::toNativeSeparators(pdfRenderHelperPath()) + " could not be started"
+                                        : "Could not open: " + file;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(page.click("Open PDF",
+                 QList { fileDialog("Open PDF", m_dir.path(), { "open.pdf" }) }
+                     + (read ? QList<Step>() : QList { messageBox(refusal) })),
+        QString());
+    // Only a stall waits for the watchdog.
+    QVERIFY2(timer.elapsed() < (log.startsWith("nothing told") ? 20'000 : 5'000),
+        qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(childProcesses(), QByteArray());
+    if (read) {
+        QCOMPARE(page.status(), QStringLiteral("Opened open.pdf (%1 pages)").arg(pageCount()));
+        QCOMPARE(mappedPages(), pageCount());
+        const QList<QImage> pages = page.pages();
+        QCOMPARE(sizesOf(pages, page.selected()),
+            "[20x10]" + QStringLiteral(" 20x10").repeated(pageCount() - 1));
+        for (int i = 0; i < pageCount(); ++i) {
+            QCOMPARE(pages.at(i).pixel(19, 9), qRgb(i, 100, 200));
+        }
+        QCOMPARE(
+            page.click("Close", { messageBox("Close the current document?", QMessageBox::Yes) }),
+            QString());
+        QCOMPARE(mappedPages(), 0);
+        return;
+    }
+    QCOMPARE(mappedPages(), mappedBefore);
+    QCOMPARE(page.state(), "30x20 [40x20]");
+    // The history is the one from before: one undo takes back the pages added.
+    QCOMPARE(page.undoAll(), 1);
+}
+
+// A program killed in the middle of a read takes its helpers with it.
+void tst_RenderBoundary::helpersDieWithTheProgram()
+{
+#ifdef Q_OS_LINUX
+    const QString pidFile = path("helper.pid");
+    QFile::remove(pidFile);
+    QFile out(path("stalls.pdf"));
+    QVERIFY(out.open(QIODevice::WriteOnly)
+        && out.write(script("fault pid " + pidFile.toLocal8Bit())) > 0);
+    out.close();
+    QProcess reader;
+    reader.start(QCoreApplication::applicationFilePath(), { "--read", out.fileName() });
+    QVERIFY(reader.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile(pidFile).size() > 0, 10'000);
+    QFile pid(pidFile);
+    QVERIFY(pid.open(QIODevice::ReadOnly));
+    const QString helper = QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid.readAll()));
+    const auto isRunning = [&helper] {
+        QFile stat(helper);
+        // Gone, or a zombie left for whoever adopted it.
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+    };
+    QVERIFY(isRunning());
+    reader.kill();
+    QVERIFY(reader.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(!isRunning(), 5'000);
+#else
+    QSKIP("Helpers are bound to the program's life on Linux only.");
+#endif
+}
+
+int main(int argc, char **argv)
+{
+    // The program whose helpers are to die with it: it only reads a file.
+    if (argc == 3 && qstrcmp(argv[1], "--read") == 0) {
+        QCoreApplication app(argc, argv);
+        return readPdfPages(QString::fromLocal8Bit(argv[2])).ok() ? 0 : 1;
+    }
+    QApplication app(argc, argv);
+    tst_RenderBoundary test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_renderboundary.moc"
