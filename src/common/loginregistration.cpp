@@ -1,9 +1,10 @@
 #include "loginregistration.h"
 
+#include "atomicwrite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 
 namespace {
@@ -148,17 +149,7 @@ bool XdgAutostartRegistration::enable(const QString &program, const QStringList 
                                         "Exec=")
             + desktopExecValue(QStringList { program } + arguments)
             + QLatin1String("\nTerminal=false\n");
-    const QByteArray bytes = entry.toUtf8();
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path, entry.toUtf8());
 }
 
 bool XdgAutostartRegistration::disable()
