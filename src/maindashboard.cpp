@@ -141,8 +141,8 @@ QWidget *MainDashboard::buildToolGrid()
     int column = 0;
     for (const ToolInfo &tool : tools) {
         m_grid->addWidget(createToolCard(QLatin1String(tool.id), QLatin1String(tool.iconPath),
-                                         tr(tool.title), QLatin1String(tool.accentRole)),
-                          row, column);
+                              tr(tool.title), QLatin1String(tool.accentRole)),
+            row, column);
         if (++column == 3) {
             column = 0;
             ++row;
@@ -151,8 +151,8 @@ QWidget *MainDashboard::buildToolGrid()
     return gridPage;
 }
 
-QWidget *MainDashboard::createToolCard(const QString &id, const QString &iconPath,
-                                       const QString &title, const QString &accentRole)
+QWidget *MainDashboard::createToolCard(
+    const QString &id, const QString &iconPath, const QString &title, const QString &accentRole)
 {
     auto *card = new QPushButton(this);
     card->setObjectName(QStringLiteral("ToolCard"));
@@ -203,7 +203,7 @@ void MainDashboard::resizeForCurrentPage(int index)
     for (int i = 0; i < m_stack->count(); ++i) {
         if (QWidget *page = m_stack->widget(i)) {
             page->setSizePolicy(i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored,
-                                i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+                i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
         }
     }
     m_stack->adjustSize();

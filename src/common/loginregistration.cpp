@@ -18,7 +18,7 @@ public:
     bool isEnabled() const override
     {
         return QSettings(QString::fromLatin1(runKeyPath), QSettings::NativeFormat)
-                .contains(QString::fromLatin1(entryName));
+            .contains(QString::fromLatin1(entryName));
     }
 
     bool enable(const QString &program, const QStringList &arguments) override
@@ -43,7 +43,7 @@ public:
 bool needsQuoteEscape(QChar c)
 {
     return c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-            || c == QLatin1Char('\\');
+        || c == QLatin1Char('\\');
 }
 
 QString quoteExecArgument(const QString &argument)
@@ -71,11 +71,20 @@ QString escapeStringValue(const QString &value)
     escaped.reserve(value.size());
     for (const QChar c : value) {
         switch (c.unicode()) {
-        case '\\': escaped += QLatin1String("\\\\"); break;
-        case '\n': escaped += QLatin1String("\\n"); break;
-        case '\t': escaped += QLatin1String("\\t"); break;
-        case '\r': escaped += QLatin1String("\\r"); break;
-        default: escaped += c;
+        case '\\':
+            escaped += QLatin1String("\\\\");
+            break;
+        case '\n':
+            escaped += QLatin1String("\\n");
+            break;
+        case '\t':
+            escaped += QLatin1String("\\t");
+            break;
+        case '\r':
+            escaped += QLatin1String("\\r");
+            break;
+        default:
+            escaped += c;
         }
     }
     // A leading space would be taken as part of the separator after "=".
@@ -116,8 +125,7 @@ QString desktopExecValue(const QStringList &commandLine)
 
 XdgAutostartRegistration::XdgAutostartRegistration(const QString &autostartDir)
     : m_autostartDir(autostartDir)
-{
-}
+{ }
 
 QString XdgAutostartRegistration::entryPath() const
 {
@@ -127,7 +135,7 @@ QString XdgAutostartRegistration::entryPath() const
         const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
         dir = (QDir::isAbsolutePath(configHome) ? configHome
                                                 : QDir::homePath() + QLatin1String("/.config"))
-                + QLatin1String("/autostart");
+            + QLatin1String("/autostart");
     }
     return dir + QLatin1Char('/') + QLatin1String(entryName) + QLatin1String(".desktop");
 }
@@ -147,8 +155,8 @@ bool XdgAutostartRegistration::enable(const QString &program, const QStringList 
                                         "Type=Application\n"
                                         "Name=mirvale\n"
                                         "Exec=")
-            + desktopExecValue(QStringList { program } + arguments)
-            + QLatin1String("\nTerminal=false\n");
+        + desktopExecValue(QStringList { program } + arguments)
+        + QLatin1String("\nTerminal=false\n");
     return writeFileAtomically(path, entry.toUtf8());
 }
 

@@ -35,7 +35,8 @@ void ThemeManager::setTheme(Theme theme)
         QApplication::setPalette(paletteForTheme(theme));
         app->setStyleSheet(stylesheetForTheme(theme));
     }
-    QSettings().setValue(themeKey, theme == Dark ? QStringLiteral("dark") : QStringLiteral("light"));
+    QSettings().setValue(
+        themeKey, theme == Dark ? QStringLiteral("dark") : QStringLiteral("light"));
     emit themeChanged(theme);
 }
 
@@ -70,7 +71,7 @@ QPalette ThemeManager::paletteForTheme(Theme theme)
     palette.setColor(QPalette::Button, surface);
     palette.setColor(QPalette::ToolTipBase, surface);
     for (const QPalette::ColorRole role :
-         { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText }) {
+        { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText }) {
         palette.setColor(QPalette::Active, role, text);
         palette.setColor(QPalette::Inactive, role, text);
         palette.setColor(QPalette::Disabled, role, muted);
@@ -94,6 +95,6 @@ bool ThemeManager::systemPrefersDark()
     }
     const QPalette palette = QGuiApplication::palette();
     return palette.color(QPalette::Window).lightness()
-            < palette.color(QPalette::WindowText).lightness();
+        < palette.color(QPalette::WindowText).lightness();
 #endif
 }

@@ -22,11 +22,10 @@ bool isLoginStart(const QStringList &arguments)
 
 TrayManager::TrayManager(QWidget *window, QObject *parent)
     : TrayManager(window, LoginRegistration::createForPlatform(), parent)
-{
-}
+{ }
 
-TrayManager::TrayManager(QWidget *window, std::unique_ptr<LoginRegistration> registration,
-                         QObject *parent)
+TrayManager::TrayManager(
+    QWidget *window, std::unique_ptr<LoginRegistration> registration, QObject *parent)
     : QObject(parent)
     , m_window(window)
     , m_registration(std::move(registration))
@@ -62,7 +61,7 @@ void TrayManager::setStartupEnabled(bool enabled)
 bool TrayManager::writeStartupEntry(bool enabled)
 {
     const bool written = enabled ? m_registration->enable(QCoreApplication::applicationFilePath(),
-                                                          { QStringLiteral("--startup") })
+                             { QStringLiteral("--startup") })
                                  : m_registration->disable();
     if (written) {
         return true;
@@ -77,9 +76,9 @@ bool TrayManager::writeStartupEntry(bool enabled)
     if (!m_startupWarningShown) {
         m_startupWarningShown = true;
         QMessageBox::warning(m_window, tr("mirvale"),
-                             enabled ? tr("mirvale could not be set to launch at startup.")
-                                     : tr("mirvale could not be kept from launching at startup."),
-                             QMessageBox::Ok);
+            enabled ? tr("mirvale could not be set to launch at startup.")
+                    : tr("mirvale could not be kept from launching at startup."),
+            QMessageBox::Ok);
     }
     return false;
 }
@@ -107,11 +106,11 @@ void TrayManager::createTrayIcon()
     m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/resources/icons/app_logo.svg")), this);
     m_tray->setToolTip(QStringLiteral("mirvale"));
     connect(m_tray, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-                    showWindow();
-                }
-            });
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                showWindow();
+            }
+        });
 }
 
 void TrayManager::createMenu()

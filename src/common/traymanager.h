@@ -25,7 +25,7 @@ public:
     explicit TrayManager(QWidget *window, QObject *parent = nullptr);
     // For tests: the login registration to use instead of the platform's.
     TrayManager(QWidget *window, std::unique_ptr<LoginRegistration> registration,
-                QObject *parent = nullptr);
+        QObject *parent = nullptr);
     ~TrayManager() override;
 
     bool startedFromStartup() const { return m_startedFromStartup; }
