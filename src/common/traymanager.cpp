@@ -89,11 +89,9 @@ void TrayManager::applyFirstRunDefault()
     if (settings.value(defaultAppliedKey, false).toBool()) {
         return;
     }
-    // Not marked as applied when the entry could not be written, so the next start tries again.
-    if (!writeStartupEntry(true)) {
-        return;
-    }
-    if (m_startupAction) {
+    // Tried once per user: where the entry cannot be written, the warning says so this one time
+    // and the menu shows it off; the user can switch it on later.
+    if (writeStartupEntry(true) && m_startupAction) {
         // The entry's toggled signal would write the registration again.
         const QSignalBlocker blocker(m_startupAction);
         m_startupAction->setChecked(true);

@@ -32,7 +32,8 @@ public:
     bool isStartupEnabled() const;
     void setStartupEnabled(bool enabled);
 
-    // Switches launching at login on once per user, the first time a normal start gets this far.
+    // Switches launching at login on, or tries to, once per user: the first time a normal start
+    // gets this far.
     void applyFirstRunDefault();
 
 private:
