@@ -3,7 +3,6 @@
 #include "clockformat.h"
 #include "common/floatingdisplay.h"
 #include "common/floatingwidget.h"
-#include "common/toolpageheader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,14 +18,11 @@
 #include <QVBoxLayout>
 
 ClockSuitePage::ClockSuitePage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Clock suite"), parent)
 {
     setObjectName(QStringLiteral("ClockSuitePage"));
 
-    auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(28, 24, 28, 28);
-    root->setSpacing(20);
-    root->addWidget(buildHeader());
+    QVBoxLayout *root = pageLayout();
     root->addWidget(buildClockSection());
     auto *stopwatchAndTimer = new QHBoxLayout;
     stopwatchAndTimer->addWidget(buildStopwatchSection());
@@ -44,13 +40,6 @@ ClockSuitePage::ClockSuitePage(QWidget *parent)
 }
 
 ClockSuitePage::~ClockSuitePage() = default;
-
-QWidget *ClockSuitePage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Clock suite"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &ClockSuitePage::backRequested);
-    return header;
-}
 
 QWidget *ClockSuitePage::buildClockSection()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarms.h"
+#include "common/toolpage.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -9,7 +10,6 @@
 #include <QMap>
 #include <QString>
 #include <QTimeZone>
-#include <QWidget>
 
 class FloatingWidget;
 class QCheckBox;
@@ -39,16 +39,13 @@ struct FloatingZoneClock
 
 // The clock page: local time and date, stopwatch, countdown, world clocks and daily alarms,
 // all driven by one one-second tick that keeps running while other pages are shown.
-class ClockSuitePage : public QWidget
+class ClockSuitePage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit ClockSuitePage(QWidget *parent = nullptr);
     ~ClockSuitePage() override;
-
-signals:
-    void backRequested();
 
 private slots:
     void tick();
@@ -60,7 +57,6 @@ private slots:
     void startTimer();
 
 private:
-    QWidget *buildHeader();
     QWidget *buildClockSection();
     QWidget *buildAlarmSection();
     QWidget *buildStopwatchSection();

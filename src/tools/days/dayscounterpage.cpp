@@ -2,7 +2,6 @@
 
 #include "common/floatingdisplay.h"
 #include "common/floatingwidget.h"
-#include "common/toolpageheader.h"
 #include "tools/days/cardgrid.h"
 #include "tools/days/countdownformat.h"
 
@@ -19,13 +18,10 @@
 #include <memory>
 
 DaysCounterPage::DaysCounterPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Days counter"), parent)
 {
     setObjectName(QStringLiteral("DaysCounterPage"));
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
-    layout->setSpacing(20);
-    layout->addWidget(buildHeader());
+    QVBoxLayout *layout = pageLayout();
 
     // The theme sheets style "QRPreview" on labels only, so this row draws no frame of its own.
     auto *inputRow = new QWidget(this);
@@ -57,13 +53,6 @@ DaysCounterPage::DaysCounterPage(QWidget *parent)
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &DaysCounterPage::tick);
     timer->start(1000);
-}
-
-QWidget *DaysCounterPage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Days counter"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &DaysCounterPage::backRequested);
-    return header;
 }
 
 QString DaysCounterPage::formatRemaining(qint64 secs)

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "common/toolpage.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
-#include <QWidget>
 
 class FloatingWidget;
 class QDateTimeEdit;
@@ -14,15 +15,12 @@ class QLineEdit;
 
 // Titled countdowns to a date and time, one card each, counting every second; any of them can be
 // pinned to the screen as a floating card, one floating card per title. Nothing is stored.
-class DaysCounterPage : public QWidget
+class DaysCounterPage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit DaysCounterPage(QWidget *parent = nullptr);
-
-signals:
-    void backRequested();
 
 private slots:
     void addCounter();
@@ -43,7 +41,6 @@ private:
         QDateTime target;
     };
 
-    QWidget *buildHeader();
     void rebuildCards();
     void toggleCounterFloating(const QString &title, const QDateTime &target, bool on);
     static QString formatRemaining(qint64 secs);

@@ -1,6 +1,5 @@
 #include "imageresizerpage.h"
 
-#include "common/toolpageheader.h"
 #include "imagefiles.h"
 #include "resizemath.h"
 
@@ -26,14 +25,10 @@ constexpr QSize PreviewSize(220, 180);
 } // namespace
 
 ImageResizerPage::ImageResizerPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Image resizer"), parent)
 {
     setObjectName(QStringLiteral("ImageResizerPage"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
-    layout->setSpacing(20);
-    layout->addWidget(buildHeader());
+    QVBoxLayout *layout = pageLayout();
 
     auto *row = new QHBoxLayout;
     row->setSpacing(20);
@@ -102,13 +97,6 @@ ImageResizerPage::ImageResizerPage(QWidget *parent)
     column->addStretch(1);
 
     layout->addStretch(1);
-}
-
-QWidget *ImageResizerPage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Image resizer"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &ImageResizerPage::backRequested);
-    return header;
 }
 
 void ImageResizerPage::browseForImage()

@@ -1,6 +1,5 @@
 #include "qrgeneratorpage.h"
 
-#include "common/toolpageheader.h"
 #include "qrsymbol.h"
 
 #include <QComboBox>
@@ -20,16 +19,10 @@ constexpr int previewSide = 220;
 } // namespace
 
 QRGeneratorPage::QRGeneratorPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("QR generator"), parent)
 {
     setObjectName(QStringLiteral("QRGeneratorPage"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
-    layout->setSpacing(20);
-
-    QWidget *header = buildHeader();
-    layout->addWidget(header);
+    QVBoxLayout *layout = pageLayout();
 
     auto *body = new QHBoxLayout;
     body->setSpacing(20);
@@ -48,18 +41,11 @@ QRGeneratorPage::QRGeneratorPage(QWidget *parent)
     // Connected only now, after the initial text and indices are in place, so nothing fires
     // while the page is being built.
     auto *saveButton = controls->findChild<QPushButton *>(QStringLiteral("PrimaryButton"));
-    auto *backButton = header->findChild<QPushButton *>(QStringLiteral("BackButton"));
     connect(m_input, &QLineEdit::textChanged, this, &QRGeneratorPage::regenerate);
     connect(m_accuracy, &QComboBox::currentIndexChanged, this, &QRGeneratorPage::regenerate);
     connect(saveButton, &QPushButton::clicked, this, &QRGeneratorPage::savePng);
-    connect(backButton, &QPushButton::clicked, this, &QRGeneratorPage::backRequested);
 
     regenerate();
-}
-
-QWidget *QRGeneratorPage::buildHeader()
-{
-    return new ToolPageHeader(tr("< Back"), tr("QR generator"), this);
 }
 
 QWidget *QRGeneratorPage::buildControls()

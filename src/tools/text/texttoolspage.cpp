@@ -1,6 +1,5 @@
 #include "texttoolspage.h"
 
-#include "common/toolpageheader.h"
 #include "texttransforms.h"
 
 #include <QClipboard>
@@ -26,14 +25,11 @@ void rewritePlainText(QTextEdit *editor, QString (*transform)(const QString &))
 } // namespace
 
 TextToolsPage::TextToolsPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Text tools"), parent)
 {
     setObjectName(QStringLiteral("TextToolsPage"));
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
+    QVBoxLayout *layout = pageLayout();
     layout->setSpacing(16);
-
-    layout->addWidget(buildHeader());
 
     m_editor = new QTextEdit(this);
     m_editor->setObjectName(QStringLiteral("TextEditor"));
@@ -55,13 +51,6 @@ TextToolsPage::TextToolsPage(QWidget *parent)
     layout->addStretch(1);
 
     connect(m_editor, &QTextEdit::textChanged, this, &TextToolsPage::updateCounts);
-}
-
-QWidget *TextToolsPage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Text tools"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &TextToolsPage::backRequested);
-    return header;
 }
 
 QWidget *TextToolsPage::buildButtonGrid()
