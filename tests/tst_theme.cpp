@@ -1,4 +1,4 @@
-#include "common/floatingdisplay.h"
+#include "common/floatingcards.h"
 #include "common/floatingwidget.h"
 #include "common/thememanager.h"
 #include "maindashboard.h"

@@ -1,8 +1,6 @@
 #include "clocksuitepage.h"
 
 #include "clockformat.h"
-#include "common/floatingdisplay.h"
-#include "common/floatingwidget.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -170,9 +168,7 @@ void ClockSuitePage::tick()
     const QString nowText = clockText(now);
     m_clockLabel->setText(nowText);
     m_dateLabel->setText(dateText(QDate::currentDate()));
-    if (m_floatingClockLabel) {
-        m_floatingClockLabel->setText(nowText);
-    }
+    m_floatingClock.refresh([&nowText](std::monostate) { return nowText; });
 
     // An alarm's box runs a nested event loop here; the steps below wait until it is closed.
     checkAlarms(now);
@@ -181,9 +177,7 @@ void ClockSuitePage::tick()
     for (const WorldClock &clock : std::as_const(m_worldClocks)) {
         clock.timeLabel->setText(zoneTimeText(utc, clock.zone));
     }
-    for (const FloatingZoneClock &floating : std::as_const(m_floatingZoneClocks)) {
-        floating.label->setText(zoneTimeText(utc, floating.zone));
-    }
+    m_floatingZoneClocks.refresh([&utc](const QTimeZone &zone) { return zoneTimeText(utc, zone); });
 
     if (m_stopwatchRunning) {
         m_stopwatchLabel->setText(
@@ -204,25 +198,13 @@ void ClockSuitePage::tick()
 
 void ClockSuitePage::toggleFloatingClock(bool on)
 {
-    if (!on) {
-        if (m_floatingClock) {
-            m_floatingClock->close();
-            m_floatingClock = nullptr;
-            m_floatingClockLabel = nullptr;
-        }
-        return;
+    if (on) {
+        // Closed by its own button, the card unchecks the box, whose toggle then finds no card.
+        m_floatingClock.show(QString(), tr("Local time"), clockText(QTime::currentTime()), {},
+            [this] { m_keepFloatingCheck->setChecked(false); });
+    } else {
+        m_floatingClock.close(QString());
     }
-    if (!m_floatingClock) {
-        const FloatingDisplay display = makeFloatingDisplay(
-            this, tr("Local time"), clockText(QTime::currentTime()), [this](FloatingWidget *) {
-                m_floatingClock = nullptr;
-                m_floatingClockLabel = nullptr;
-                m_keepFloatingCheck->setChecked(false);
-            });
-        m_floatingClock = display.card;
-        m_floatingClockLabel = display.label;
-    }
-    m_floatingClock->show();
 }
 
 void ClockSuitePage::startStopStopwatch()
@@ -296,22 +278,12 @@ void ClockSuitePage::addWorldClock()
 
 void ClockSuitePage::toggleWorldClockFloating(const QString &city, const QTimeZone &zone, bool on)
 {
-    if (!on) {
-        const auto it = m_floatingZoneClocks.find(city);
-        if (it != m_floatingZoneClocks.end()) {
-            it->card->close();
-            m_floatingZoneClocks.erase(it);
-        }
-        return;
+    if (on) {
+        m_floatingZoneClocks.show(
+            city, city, zoneTimeText(QDateTime::currentDateTimeUtc(), zone), zone);
+    } else {
+        m_floatingZoneClocks.close(city);
     }
-    if (!m_floatingZoneClocks.contains(city)) {
-        // Cards are keyed by city text, so rows sharing a name share the card.
-        const FloatingDisplay display =
-            makeFloatingDisplay(this, city, zoneTimeText(QDateTime::currentDateTimeUtc(), zone),
-                [this, city](FloatingWidget *) { m_floatingZoneClocks.remove(city); });
-        m_floatingZoneClocks.insert(city, FloatingZoneClock { display.card, display.label, zone });
-    }
-    m_floatingZoneClocks.value(city).card->show();
 }
 
 void ClockSuitePage::addAlarm()

@@ -1,17 +1,16 @@
 #pragma once
 
 #include "alarms.h"
+#include "common/floatingcards.h"
 #include "common/toolpage.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
-#include <QMap>
 #include <QString>
 #include <QTimeZone>
 
-class FloatingWidget;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -27,14 +26,6 @@ struct WorldClock
     QString city;
     QTimeZone zone;
     QLabel *timeLabel = nullptr;
-};
-
-// One open floating world-clock card; the card is a child of the page.
-struct FloatingZoneClock
-{
-    FloatingWidget *card = nullptr;
-    QLabel *label = nullptr;
-    QTimeZone zone;
 };
 
 // The clock page: local time and date, stopwatch, countdown, world clocks and daily alarms,
@@ -69,8 +60,8 @@ private:
     QLabel *m_clockLabel = nullptr;
     QLabel *m_dateLabel = nullptr;
     QCheckBox *m_keepFloatingCheck = nullptr;
-    FloatingWidget *m_floatingClock = nullptr;
-    QLabel *m_floatingClockLabel = nullptr;
+    // The floating local clock: one card, under the empty key.
+    FloatingCards<> m_floatingClock { this };
     QTimeEdit *m_alarmTimeEdit = nullptr;
     QLineEdit *m_alarmLabelEdit = nullptr;
     QListWidget *m_alarmList = nullptr;
@@ -89,7 +80,8 @@ private:
     QWidget *m_worldClockHost = nullptr;
     QVBoxLayout *m_worldClockLayout = nullptr;
     QList<WorldClock> m_worldClocks;
-    QMap<QString, FloatingZoneClock> m_floatingZoneClocks;
+    // Keyed by city text, so rows that share a name share the card.
+    FloatingCards<QTimeZone> m_floatingZoneClocks { this };
 
     // The alarm check's memory: the date it last saw (a new date re-arms every alarm) and
     // when it last ran (so a tick that misses second 0 still rings the alarms of its minute).

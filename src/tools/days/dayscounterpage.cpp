@@ -1,7 +1,5 @@
 #include "dayscounterpage.h"
 
-#include "common/floatingdisplay.h"
-#include "common/floatingwidget.h"
 #include "tools/days/cardgrid.h"
 #include "tools/days/countdownformat.h"
 
@@ -128,34 +126,17 @@ void DaysCounterPage::tick()
                 formatRemaining(QDateTime::currentDateTime().secsTo(counter.target)));
         }
     }
-    for (const FloatingCounter &floating : std::as_const(m_floating)) {
-        floating.label->setText(
-            formatRemaining(QDateTime::currentDateTime().secsTo(floating.target)));
-    }
+    m_floating.refresh([](const QDateTime &target) {
+        return formatRemaining(QDateTime::currentDateTime().secsTo(target));
+    });
 }
 
 void DaysCounterPage::toggleCounterFloating(const QString &title, const QDateTime &target, bool on)
 {
-    if (!on) {
-        const auto it = m_floating.constFind(title);
-        if (it != m_floating.constEnd()) {
-            it->card->close();
-            m_floating.erase(it);
-        }
-        return;
+    if (on) {
+        m_floating.show(
+            title, title, formatRemaining(QDateTime::currentDateTime().secsTo(target)), target);
+    } else {
+        m_floating.close(title);
     }
-
-    if (!m_floating.contains(title)) {
-        const FloatingDisplay display = makeFloatingDisplay(this, title,
-            formatRemaining(QDateTime::currentDateTime().secsTo(target)),
-            [this, title](FloatingWidget *card) {
-                // Only the card still on record for this title may drop the record.
-                const auto it = m_floating.constFind(title);
-                if (it != m_floating.constEnd() && it->card == card) {
-                    m_floating.remove(title);
-                }
-            });
-        m_floating.insert(title, FloatingCounter { display.card, display.label, target });
-    }
-    m_floating.value(title).card->show();
 }

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "common/floatingcards.h"
 #include "common/toolpage.h"
 
 #include <QDateTime>
 #include <QList>
-#include <QMap>
 #include <QString>
 
-class FloatingWidget;
 class QDateTimeEdit;
 class QGridLayout;
 class QLabel;
@@ -34,13 +33,6 @@ private:
         QLabel *remainingLabel = nullptr; // the card's count; replaced by every rebuild
     };
 
-    struct FloatingCounter
-    {
-        FloatingWidget *card = nullptr;
-        QLabel *label = nullptr;
-        QDateTime target;
-    };
-
     void rebuildCards();
     void toggleCounterFloating(const QString &title, const QDateTime &target, bool on);
     static QString formatRemaining(qint64 secs);
@@ -50,5 +42,6 @@ private:
     QWidget *m_cardsHost = nullptr;
     QGridLayout *m_cardsGrid = nullptr;
     QList<Counter> m_counters;
-    QMap<QString, FloatingCounter> m_floating;
+    // Keyed by title, each with the target of the counter whose pin opened it.
+    FloatingCards<QDateTime> m_floating { this };
 };
