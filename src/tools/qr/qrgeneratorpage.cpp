@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int previewSide = 220;
+constexpr int kPreviewSide = 220;
 
 } // namespace
 
@@ -31,7 +31,7 @@ QRGeneratorPage::QRGeneratorPage(QWidget *parent)
 
     m_preview = new QLabel(this);
     m_preview->setObjectName(QStringLiteral("QRPreview"));
-    m_preview->setFixedSize(previewSide, previewSide);
+    m_preview->setFixedSize(kPreviewSide, kPreviewSide);
     m_preview->setAlignment(Qt::AlignCenter);
     body->addWidget(m_preview, 0);
 
@@ -63,8 +63,8 @@ QWidget *QRGeneratorPage::buildControls()
 
     layout->addWidget(new QLabel(tr("Save resolution"), column));
     m_resolution = new QComboBox(column);
-    for (int i = 0; i < qrSaveSideCount; ++i) {
-        m_resolution->addItem(QStringLiteral("%1 x %1 px").arg(qrSaveSideForIndex(i)));
+    for (int i = 0; i < qr::kSaveSideCount; ++i) {
+        m_resolution->addItem(QStringLiteral("%1 x %1 px").arg(qr::saveSideForIndex(i)));
     }
     m_resolution->setCurrentIndex(1);
     layout->addWidget(m_resolution);
@@ -93,15 +93,15 @@ void QRGeneratorPage::regenerate()
         return;
     }
 
-    const std::optional<QrMatrix> matrix =
-        encodeQrText(text, qrLevelForIndex(m_accuracy->currentIndex()));
+    const std::optional<qr::Matrix> matrix =
+        qr::encodeText(text, qr::levelForIndex(m_accuracy->currentIndex()));
     if (!matrix) {
         m_preview->setText(tr("Could not encode\nthis text"));
         m_image = QImage();
         return;
     }
 
-    m_image = paintQrSymbol(*matrix);
+    m_image = qr::paintSymbol(*matrix);
     m_preview->setPixmap(QPixmap::fromImage(m_image).scaled(
         m_preview->size(), Qt::KeepAspectRatio, Qt::FastTransformation));
 }
@@ -114,14 +114,14 @@ void QRGeneratorPage::savePng()
         return;
     }
 
-    const int side = qrSaveSideForIndex(m_resolution->currentIndex());
+    const int side = qr::saveSideForIndex(m_resolution->currentIndex());
     const QString fileName = QFileDialog::getSaveFileName(
         this, tr("Save QR code"), QStringLiteral("qr-code.png"), tr("PNG image (*.png)"));
     if (fileName.isEmpty()) {
         return;
     }
 
-    if (!writePngFile(scaleQrSymbol(m_image, side), fileName)) {
+    if (!qr::writePngFile(qr::scaleSymbol(m_image, side), fileName)) {
         QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
     }
 }
