@@ -6,7 +6,7 @@
 
 #include <QtTest>
 
-using namespace ResizeMath;
+using namespace image;
 
 class tst_ImageResizer : public QObject
 {

@@ -7,21 +7,21 @@
 #include <QFileInfo>
 #include <QImageReader>
 
-namespace ImageFiles {
+namespace image {
 
 namespace {
 // Same bound as the resizer's pixel budget at four bytes a pixel, in the reader's megabytes.
-constexpr int ReaderAllocationLimitMb = int(ResizeMath::MaxPixels * 4 / (1024 * 1024));
+constexpr int kReaderAllocationLimitMb = int(kMaxPixels * 4 / (1024 * 1024));
 } // namespace
 
 LoadResult load(const QString &path)
 {
     QImageReader reader(path);
-    reader.setAllocationLimit(ReaderAllocationLimitMb);
+    reader.setAllocationLimit(kReaderAllocationLimitMb);
     // The header alone says how large the image claims to be; refuse a huge one before any
     // decoder allocates for it.
     const QSize declared = reader.size();
-    if (declared.isValid() && !ResizeMath::fitsPixelBudget(declared)) {
+    if (declared.isValid() && !fitsPixelBudget(declared)) {
         return { QImage(),
             QStringLiteral("image of %1 x %2 pixels is too large")
                 .arg(declared.width())
@@ -31,7 +31,7 @@ LoadResult load(const QString &path)
     result.image = reader.read();
     if (result.image.isNull()) {
         result.error = reader.errorString();
-    } else if (!ResizeMath::fitsPixelBudget(result.image.size())) {
+    } else if (!fitsPixelBudget(result.image.size())) {
         result.image = QImage();
         result.error = QStringLiteral("image is too large");
     } else if (result.image.depth() == 1) {
@@ -62,4 +62,4 @@ SaveResult save(const QImage &image, const QString &path)
     return { written, error };
 }
 
-} // namespace ImageFiles
+} // namespace image
