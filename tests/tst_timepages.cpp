@@ -12,6 +12,8 @@
 
 #include <ctime>
 
+using namespace clocksuite;
+
 namespace {
 // The local zone; a test moves the clock by changing it ("AHD-0:01": a minute ahead of UTC).
 void setZone(const QByteArray &zone)

@@ -9,7 +9,9 @@
 
 #include <limits>
 
-const std::array<ZoneChoice, 10> commonZones = { {
+namespace clocksuite {
+
+const std::array<ZoneChoice, 10> kCommonZones = { {
     { QT_TRANSLATE_NOOP("ClockSuitePage", "New York"), "America/New_York" },
     { QT_TRANSLATE_NOOP("ClockSuitePage", "Los Angeles"), "America/Los_Angeles" },
     { QT_TRANSLATE_NOOP("ClockSuitePage", "London"), "Europe/London" },
@@ -59,8 +61,8 @@ std::optional<int> countdownSecondsFromMinutes(const QString &text)
         return std::nullopt;
     }
     // Minutes beyond this would overflow the 64-bit product long before the check below.
-    constexpr qint64 maxSeconds = std::numeric_limits<int>::max();
-    if (minutes > maxSeconds / 60) {
+    constexpr qint64 kMaxSeconds = std::numeric_limits<int>::max();
+    if (minutes > kMaxSeconds / 60) {
         return std::nullopt;
     }
     return static_cast<int>(minutes * 60);
@@ -91,3 +93,5 @@ std::optional<QTimeZone> zoneForId(const QString &ianaId)
     }
     return zone;
 }
+
+} // namespace clocksuite

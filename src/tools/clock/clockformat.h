@@ -11,6 +11,8 @@ class QString;
 class QTime;
 class QTimeZone;
 
+namespace clocksuite {
+
 // Texts and steps of the clock page, kept free of widgets so they can be checked at any time of
 // day.
 
@@ -46,4 +48,6 @@ struct ZoneChoice
     const char *ianaId;
 };
 
-extern const std::array<ZoneChoice, 10> commonZones;
+extern const std::array<ZoneChoice, 10> kCommonZones;
+
+} // namespace clocksuite

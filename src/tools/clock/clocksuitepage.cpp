@@ -117,7 +117,7 @@ QWidget *ClockSuitePage::buildWorldClockSection()
     m_cityEdit->setPlaceholderText(tr("City name"));
     inputRow->addWidget(m_cityEdit, 1);
     m_zoneCombo = new QComboBox(section);
-    for (const ZoneChoice &choice : commonZones) {
+    for (const clocksuite::ZoneChoice &choice : clocksuite::kCommonZones) {
         m_zoneCombo->addItem(tr(choice.displayName), QString::fromLatin1(choice.ianaId));
     }
     inputRow->addWidget(m_zoneCombo);
@@ -165,9 +165,9 @@ QWidget *ClockSuitePage::buildAlarmSection()
 void ClockSuitePage::tick()
 {
     const QTime now = QTime::currentTime();
-    const QString nowText = clockText(now);
+    const QString nowText = clocksuite::clockText(now);
     m_clockLabel->setText(nowText);
-    m_dateLabel->setText(dateText(QDate::currentDate()));
+    m_dateLabel->setText(clocksuite::dateText(QDate::currentDate()));
     m_floatingClock.refresh([&nowText](std::monostate) { return nowText; });
 
     // An alarm's box runs a nested event loop here; the steps below wait until it is closed.
@@ -175,19 +175,20 @@ void ClockSuitePage::tick()
 
     const QDateTime utc = QDateTime::currentDateTimeUtc();
     for (const WorldClock &clock : std::as_const(m_worldClocks)) {
-        clock.timeLabel->setText(zoneTimeText(utc, clock.zone));
+        clock.timeLabel->setText(clocksuite::zoneTimeText(utc, clock.zone));
     }
-    m_floatingZoneClocks.refresh([&utc](const QTimeZone &zone) { return zoneTimeText(utc, zone); });
+    m_floatingZoneClocks.refresh(
+        [&utc](const QTimeZone &zone) { return clocksuite::zoneTimeText(utc, zone); });
 
     if (m_stopwatchRunning) {
         m_stopwatchLabel->setText(
-            stopwatchText(m_stopwatchElapsed.elapsed() + m_stopwatchAccumulatedMs));
+            clocksuite::stopwatchText(m_stopwatchElapsed.elapsed() + m_stopwatchAccumulatedMs));
     }
 
     if (m_timerRunning) {
-        if (const std::optional<int> left = countdownAfterTick(m_timerRemainingSecs)) {
+        if (const std::optional<int> left = clocksuite::countdownAfterTick(m_timerRemainingSecs)) {
             m_timerRemainingSecs = *left;
-            m_timerLabel->setText(countdownText(*left));
+            m_timerLabel->setText(clocksuite::countdownText(*left));
         } else {
             m_timerRunning = false;
             m_timerLabel->setText(tr("Time's up!"));
@@ -200,7 +201,8 @@ void ClockSuitePage::toggleFloatingClock(bool on)
 {
     if (on) {
         // Closed by its own button, the card unchecks the box, whose toggle then finds no card.
-        m_floatingClock.show(QString(), tr("Local time"), clockText(QTime::currentTime()), {},
+        m_floatingClock.show(QString(), tr("Local time"),
+            clocksuite::clockText(QTime::currentTime()), {},
             [this] { m_keepFloatingCheck->setChecked(false); });
     } else {
         m_floatingClock.close(QString());
@@ -230,7 +232,8 @@ void ClockSuitePage::resetStopwatch()
 
 void ClockSuitePage::startTimer()
 {
-    const std::optional<int> seconds = countdownSecondsFromMinutes(m_timerMinutesEdit->text());
+    const std::optional<int> seconds =
+        clocksuite::countdownSecondsFromMinutes(m_timerMinutesEdit->text());
     if (!seconds) {
         QMessageBox::warning(
             this, tr("mirvale"), tr("Enter a positive number of minutes."), QMessageBox::Ok);
@@ -247,7 +250,7 @@ void ClockSuitePage::addWorldClock()
     if (city.isEmpty()) {
         city = m_zoneCombo->currentText();
     }
-    const std::optional<QTimeZone> zone = zoneForId(zoneId);
+    const std::optional<QTimeZone> zone = clocksuite::zoneForId(zoneId);
     if (!zone) {
         QMessageBox::warning(this, tr("mirvale"),
             tr("That timezone isn't available on this system."), QMessageBox::Ok);
@@ -260,7 +263,8 @@ void ClockSuitePage::addWorldClock()
     auto *cityLabel = new QLabel(city, row);
     cityLabel->setMinimumWidth(120);
     rowLayout->addWidget(cityLabel);
-    auto *timeLabel = new QLabel(zoneTimeText(QDateTime::currentDateTimeUtc(), *zone), row);
+    auto *timeLabel =
+        new QLabel(clocksuite::zoneTimeText(QDateTime::currentDateTimeUtc(), *zone), row);
     QFont timeFont = timeLabel->font();
     timeFont.setBold(true);
     timeLabel->setFont(timeFont);
@@ -280,7 +284,7 @@ void ClockSuitePage::toggleWorldClockFloating(const QString &city, const QTimeZo
 {
     if (on) {
         m_floatingZoneClocks.show(
-            city, city, zoneTimeText(QDateTime::currentDateTimeUtc(), zone), zone);
+            city, city, clocksuite::zoneTimeText(QDateTime::currentDateTimeUtc(), zone), zone);
     } else {
         m_floatingZoneClocks.close(city);
     }
@@ -288,12 +292,12 @@ void ClockSuitePage::toggleWorldClockFloating(const QString &city, const QTimeZo
 
 void ClockSuitePage::addAlarm()
 {
-    Alarm alarm;
+    clocksuite::Alarm alarm;
     alarm.time = m_alarmTimeEdit->time();
     alarm.label = m_alarmLabelEdit->text();
     m_alarms.append(alarm);
 
-    auto *item = new QListWidgetItem(alarmItemText(alarm));
+    auto *item = new QListWidgetItem(clocksuite::alarmItemText(alarm));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
     // Appending emits no itemChanged, so the item joins after its alarm without side effects.
@@ -304,7 +308,7 @@ void ClockSuitePage::addAlarm()
 void ClockSuitePage::checkAlarms(const QTime &now)
 {
     const QDate today = QDate::currentDate();
-    resetAlarmsOnNewDate(m_alarms, m_alarmDate, today);
+    clocksuite::resetAlarmsOnNewDate(m_alarms, m_alarmDate, today);
 
     const QDateTime nowDateTime(today, now);
     const QDateTime previousCheck = m_lastAlarmCheck;
@@ -312,7 +316,7 @@ void ClockSuitePage::checkAlarms(const QTime &now)
     // previous one and leave the rest of this minute's alarms to this call, in list order.
     m_lastAlarmCheck = nowDateTime;
 
-    const QList<int> due = dueAlarms(m_alarms, previousCheck, nowDateTime);
+    const QList<int> due = clocksuite::dueAlarms(m_alarms, previousCheck, nowDateTime);
     for (const int index : due) {
         // A nested tick may have switched state while an earlier box was open.
         if (!m_alarms.at(index).enabled || m_alarms.at(index).firedToday) {

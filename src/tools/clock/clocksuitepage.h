@@ -65,7 +65,7 @@ private:
     QTimeEdit *m_alarmTimeEdit = nullptr;
     QLineEdit *m_alarmLabelEdit = nullptr;
     QListWidget *m_alarmList = nullptr;
-    QList<Alarm> m_alarms;
+    QList<clocksuite::Alarm> m_alarms;
     QLabel *m_stopwatchLabel = nullptr;
     QPushButton *m_stopwatchButton = nullptr;
     qint64 m_stopwatchAccumulatedMs = 0;
