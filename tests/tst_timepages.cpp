@@ -123,7 +123,8 @@ void tst_TimePages::parsesMinutesAndCountsAcrossDaylightSaving()
         change = zone.nextTransition(change).atUtc;
         const QDate day = change.toTimeZone(zone).date();
         const QDateTime from(day.addDays(-1), QTime(12, 0)), to(day.addDays(1), QTime(12, 0));
-        QCOMPARE(formatCountdownTo(from, to, "ago") + formatCountdownTo(to, from, "ago"),
+        QCOMPARE(
+            days::formatCountdownTo(from, to, "ago") + days::formatCountdownTo(to, from, "ago"),
             elapsed + QString(elapsed) + " ago");
     }
 }

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+namespace days {
+
 QString formatCountdown(qint64 secs, const QString &agoWord)
 {
     const bool isPast = secs < 0;
@@ -27,3 +29,5 @@ QString formatCountdownTo(const QDateTime &now, const QDateTime &target, const Q
 {
     return formatCountdown(now.secsTo(target), agoWord);
 }
+
+} // namespace days

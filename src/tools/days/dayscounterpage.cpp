@@ -55,7 +55,7 @@ DaysCounterPage::DaysCounterPage(QWidget *parent)
 
 QString DaysCounterPage::formatRemaining(qint64 secs)
 {
-    return formatCountdown(secs, tr("ago"));
+    return days::formatCountdown(secs, tr("ago"));
 }
 
 void DaysCounterPage::addCounter()
@@ -113,7 +113,7 @@ void DaysCounterPage::rebuildCards()
         cardLayout->addWidget(title);
         cardLayout->addWidget(pin);
 
-        const CardCell cell = counterCardCell(i);
+        const days::CardCell cell = days::counterCardCell(i);
         m_cardsGrid->addWidget(card, cell.row, cell.column);
     }
 }
