@@ -3,7 +3,6 @@
 #include "tools/clock/alarms.h"
 #include "tools/clock/clockformat.h"
 #include "tools/clock/clocksuitepage.h"
-#include "tools/days/countdownformat.h"
 #include "tools/days/dayscounterpage.h"
 
 #include "dialoganswers.h"
@@ -54,7 +53,7 @@ class tst_TimePages : public QObject
 private slots:
     void init();
     void alarmsRingOncePerDayInListOrder();
-    void parsesMinutesAndCountsAcrossDaylightSaving();
+    void parsesCountdownMinutes();
     void alarmsRingFromTheTickOneBoxAtATime();
     void countersRefuseBlankTitlesAndCountEverySecond();
     void pinsOneCounterCardPerTitleAcrossRebuilds();
@@ -109,23 +108,11 @@ void tst_TimePages::alarmsRingOncePerDayInListOrder()
             "12 00:00 #3" }));
 }
 
-void tst_TimePages::parsesMinutesAndCountsAcrossDaylightSaving()
+void tst_TimePages::parsesCountdownMinutes()
 {
     QCOMPARE(countdownSecondsFromMinutes("35791394"), 2147483640); // the most 32 bits hold
     for (const char *refused : { "", "0", "-3", "5min", "35791395", "99999999999999999999" }) {
         QVERIFY2(!countdownSecondsFromMinutes(refused), refused);
-    }
-    // Noon the day before to noon the day after each change of offset, counted from local times.
-    const QTimeZone zone("Europe/Berlin");
-    setZone(zone.id());
-    QDateTime change(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC);
-    for (const char *elapsed : { "1d 23:00:00", "2d 01:00:00" }) { // clocks forward, then back
-        change = zone.nextTransition(change).atUtc;
-        const QDate day = change.toTimeZone(zone).date();
-        const QDateTime from(day.addDays(-1), QTime(12, 0)), to(day.addDays(1), QTime(12, 0));
-        QCOMPARE(
-            days::formatCountdownTo(from, to, "ago") + days::formatCountdownTo(to, from, "ago"),
-            elapsed + QString(elapsed) + " ago");
     }
 }
 

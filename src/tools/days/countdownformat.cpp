@@ -1,7 +1,5 @@
 #include "countdownformat.h"
 
-#include <QDateTime>
-
 namespace days {
 
 QString formatCountdown(qint64 secs, const QString &agoWord)
@@ -23,11 +21,6 @@ QString formatCountdown(qint64 secs, const QString &agoWord)
         text += QLatin1Char(' ') + agoWord;
     }
     return text;
-}
-
-QString formatCountdownTo(const QDateTime &now, const QDateTime &target, const QString &agoWord)
-{
-    return formatCountdown(now.secsTo(target), agoWord);
 }
 
 } // namespace days
