@@ -35,7 +35,7 @@ struct ToolInfo
 };
 
 // The grid's cards and the stack's pages, in one order: the tool at position i is page i + 1.
-constexpr ToolInfo tools[] = {
+constexpr ToolInfo kTools[] = {
     { "qr", ":/resources/icons/qrcode.svg", QT_TR_NOOP("QR generator"), "accent" },
     { "text", ":/resources/icons/text-tools.svg", QT_TR_NOOP("Text tools"), "pro" },
     { "image", ":/resources/icons/image-resize.svg", QT_TR_NOOP("Image resizer"), "success" },
@@ -139,7 +139,7 @@ QWidget *MainDashboard::buildToolGrid()
 
     int row = 0;
     int column = 0;
-    for (const ToolInfo &tool : tools) {
+    for (const ToolInfo &tool : kTools) {
         m_grid->addWidget(createToolCard(QLatin1String(tool.id), QLatin1String(tool.iconPath),
                               tr(tool.title), QLatin1String(tool.accentRole)),
             row, column);
@@ -184,8 +184,8 @@ QWidget *MainDashboard::createToolCard(
 
 void MainDashboard::openTool(const QString &toolId)
 {
-    for (int i = 0; i < int(std::size(tools)); ++i) {
-        if (toolId == QLatin1String(tools[i].id)) {
+    for (int i = 0; i < int(std::size(kTools)); ++i) {
+        if (toolId == QLatin1String(kTools[i].id)) {
             m_stack->setCurrentIndex(i + 1);
             return;
         }

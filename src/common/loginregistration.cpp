@@ -8,8 +8,8 @@
 #include <QSettings>
 
 namespace {
-constexpr auto entryName = "mirvale";
-constexpr auto runKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr auto kEntryName = "mirvale";
+constexpr auto kRunKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 #ifdef Q_OS_WIN
 class WindowsRunKeyRegistration : public LoginRegistration
@@ -17,22 +17,22 @@ class WindowsRunKeyRegistration : public LoginRegistration
 public:
     bool isEnabled() const override
     {
-        return QSettings(QString::fromLatin1(runKeyPath), QSettings::NativeFormat)
-            .contains(QString::fromLatin1(entryName));
+        return QSettings(QString::fromLatin1(kRunKeyPath), QSettings::NativeFormat)
+            .contains(QString::fromLatin1(kEntryName));
     }
 
     bool enable(const QString &program, const QStringList &arguments) override
     {
-        QSettings runKey(QString::fromLatin1(runKeyPath), QSettings::NativeFormat);
-        runKey.setValue(QString::fromLatin1(entryName), windowsRunCommand(program, arguments));
+        QSettings runKey(QString::fromLatin1(kRunKeyPath), QSettings::NativeFormat);
+        runKey.setValue(QString::fromLatin1(kEntryName), windowsRunCommand(program, arguments));
         runKey.sync();
         return runKey.status() == QSettings::NoError;
     }
 
     bool disable() override
     {
-        QSettings runKey(QString::fromLatin1(runKeyPath), QSettings::NativeFormat);
-        runKey.remove(QString::fromLatin1(entryName));
+        QSettings runKey(QString::fromLatin1(kRunKeyPath), QSettings::NativeFormat);
+        runKey.remove(QString::fromLatin1(kEntryName));
         runKey.sync();
         return runKey.status() == QSettings::NoError;
     }
@@ -137,7 +137,7 @@ QString XdgAutostartRegistration::entryPath() const
                                                 : QDir::homePath() + QLatin1String("/.config"))
             + QLatin1String("/autostart");
     }
-    return dir + QLatin1Char('/') + QLatin1String(entryName) + QLatin1String(".desktop");
+    return dir + QLatin1Char('/') + QLatin1String(kEntryName) + QLatin1String(".desktop");
 }
 
 bool XdgAutostartRegistration::isEnabled() const

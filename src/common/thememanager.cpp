@@ -7,7 +7,7 @@
 #include <QStyleHints>
 
 namespace {
-constexpr auto themeKey = "appearance/theme";
+constexpr auto kThemeKey = "appearance/theme";
 }
 
 ThemeManager *ThemeManager::instance()
@@ -18,7 +18,7 @@ ThemeManager *ThemeManager::instance()
 
 void ThemeManager::applySavedTheme()
 {
-    const QString saved = QSettings().value(themeKey).toString();
+    const QString saved = QSettings().value(kThemeKey).toString();
     if (saved == QLatin1String("dark")) {
         setTheme(Dark);
     } else if (saved == QLatin1String("light")) {
@@ -36,7 +36,7 @@ void ThemeManager::setTheme(Theme theme)
         app->setStyleSheet(stylesheetForTheme(theme));
     }
     QSettings().setValue(
-        themeKey, theme == Dark ? QStringLiteral("dark") : QStringLiteral("light"));
+        kThemeKey, theme == Dark ? QStringLiteral("dark") : QStringLiteral("light"));
     emit themeChanged(theme);
 }
 

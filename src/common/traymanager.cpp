@@ -12,7 +12,7 @@
 #include <QWidget>
 
 namespace {
-constexpr auto defaultAppliedKey = "startup/defaultApplied";
+constexpr auto kDefaultAppliedKey = "startup/defaultApplied";
 }
 
 bool isLoginStart(const QStringList &arguments)
@@ -37,7 +37,7 @@ TrayManager::TrayManager(
     m_tray->show();
 
     if (!m_startedFromStartup) {
-        QTimer::singleShot(firstRunDelayMs, this, [this] { applyFirstRunDefault(); });
+        QTimer::singleShot(kFirstRunDelayMs, this, [this] { applyFirstRunDefault(); });
     }
 }
 
@@ -86,7 +86,7 @@ bool TrayManager::writeStartupEntry(bool enabled)
 void TrayManager::applyFirstRunDefault()
 {
     QSettings settings;
-    if (settings.value(defaultAppliedKey, false).toBool()) {
+    if (settings.value(kDefaultAppliedKey, false).toBool()) {
         return;
     }
     // Tried once per user: where the entry cannot be written, the warning says so this one time
@@ -96,7 +96,7 @@ void TrayManager::applyFirstRunDefault()
         const QSignalBlocker blocker(m_startupAction);
         m_startupAction->setChecked(true);
     }
-    settings.setValue(defaultAppliedKey, true);
+    settings.setValue(kDefaultAppliedKey, true);
 }
 
 void TrayManager::createTrayIcon()

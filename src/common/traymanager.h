@@ -20,7 +20,7 @@ class TrayManager : public QObject
 
 public:
     // Delay after a normal start before launching at login is switched on for a first-time user.
-    static constexpr int firstRunDelayMs = 8000;
+    static constexpr int kFirstRunDelayMs = 8000;
 
     explicit TrayManager(QWidget *window, QObject *parent = nullptr);
     // For tests: the login registration to use instead of the platform's.
