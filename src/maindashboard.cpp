@@ -30,18 +30,24 @@ struct ToolInfo
 {
     const char *id;
     const char *iconPath;
-    const char *title; // translated in the MainDashboard context
+    const char *title; // translated by the dashboard
     const char *accentRole;
 };
 
 // The grid's cards and the stack's pages, in one order: the tool at position i is page i + 1.
 constexpr ToolInfo kTools[] = {
-    { "qr", ":/resources/icons/qrcode.svg", QT_TR_NOOP("QR generator"), "accent" },
-    { "text", ":/resources/icons/text-tools.svg", QT_TR_NOOP("Text tools"), "pro" },
-    { "image", ":/resources/icons/image-resize.svg", QT_TR_NOOP("Image resizer"), "success" },
-    { "clock", ":/resources/icons/alarm.svg", QT_TR_NOOP("Clock suite"), "warning" },
-    { "days", ":/resources/icons/calendar-due.svg", QT_TR_NOOP("Days counter"), "danger" },
-    { "pdf", ":/resources/icons/pdf.svg", QT_TR_NOOP("PDF tools"), "accent" },
+    { "qr", ":/resources/icons/qrcode.svg", QT_TRANSLATE_NOOP("MainDashboard", "QR generator"),
+        "accent" },
+    { "text", ":/resources/icons/text-tools.svg", QT_TRANSLATE_NOOP("MainDashboard", "Text tools"),
+        "pro" },
+    { "image", ":/resources/icons/image-resize.svg",
+        QT_TRANSLATE_NOOP("MainDashboard", "Image resizer"), "success" },
+    { "clock", ":/resources/icons/alarm.svg", QT_TRANSLATE_NOOP("MainDashboard", "Clock suite"),
+        "warning" },
+    { "days", ":/resources/icons/calendar-due.svg",
+        QT_TRANSLATE_NOOP("MainDashboard", "Days counter"), "danger" },
+    { "pdf", ":/resources/icons/pdf.svg", QT_TRANSLATE_NOOP("MainDashboard", "PDF tools"),
+        "accent" },
 };
 } // namespace
 

@@ -11,18 +11,31 @@
 
 namespace clocksuite {
 
+namespace {
+// The translation context of this file's texts.
+class ClockFormat
+{
+    Q_DECLARE_TR_FUNCTIONS(ClockFormat)
+};
+} // namespace
+
 const std::array<ZoneChoice, 10> kCommonZones = { {
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "New York"), "America/New_York" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Los Angeles"), "America/Los_Angeles" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "London"), "Europe/London" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Paris"), "Europe/Paris" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Jerusalem"), "Asia/Jerusalem" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Dubai"), "Asia/Dubai" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Mumbai"), "Asia/Kolkata" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Singapore"), "Asia/Singapore" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Tokyo"), "Asia/Tokyo" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Sydney"), "Australia/Sydney" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "New York"), "America/New_York" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Los Angeles"), "America/Los_Angeles" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "London"), "Europe/London" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Paris"), "Europe/Paris" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Jerusalem"), "Asia/Jerusalem" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Dubai"), "Asia/Dubai" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Mumbai"), "Asia/Kolkata" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Singapore"), "Asia/Singapore" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Tokyo"), "Asia/Tokyo" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Sydney"), "Australia/Sydney" },
 } };
+
+QString zoneDisplayName(const ZoneChoice &choice)
+{
+    return ClockFormat::tr(choice.displayName);
+}
 
 QString clockText(const QTime &time)
 {

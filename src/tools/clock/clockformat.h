@@ -44,10 +44,14 @@ std::optional<QTimeZone> zoneForId(const QString &ianaId);
 
 struct ZoneChoice
 {
-    const char *displayName; // translated in the ClockSuitePage context
+    const char *displayName; // untranslated; see zoneDisplayName
     const char *ianaId;
 };
 
+// The zones the world clocks offer, in the order the page lists them.
 extern const std::array<ZoneChoice, 10> kCommonZones;
+
+// The zone's name as the page shows it, translated.
+QString zoneDisplayName(const ZoneChoice &choice);
 
 } // namespace clocksuite

@@ -118,7 +118,8 @@ QWidget *ClockSuitePage::buildWorldClockSection()
     inputRow->addWidget(m_cityEdit, 1);
     m_zoneCombo = new QComboBox(section);
     for (const clocksuite::ZoneChoice &choice : clocksuite::kCommonZones) {
-        m_zoneCombo->addItem(tr(choice.displayName), QString::fromLatin1(choice.ianaId));
+        m_zoneCombo->addItem(
+            clocksuite::zoneDisplayName(choice), QString::fromLatin1(choice.ianaId));
     }
     inputRow->addWidget(m_zoneCombo);
     auto *addButton = new QPushButton(tr("+ Add clock"), section);
