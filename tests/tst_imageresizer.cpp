@@ -22,7 +22,7 @@ private slots:
     void reportsWhatWasNotSaved();
 
 private:
-    QString click(const QString &text, const QList<dialogs::Step> &steps = {})
+    [[nodiscard]] QString click(const QString &text, const QList<dialogs::Step> &steps = {})
     {
         return dialogs::click(m_page.get(), text, steps);
     }
@@ -31,7 +31,8 @@ private:
         return dialogs::fileDialog("Save resized image", m_dir->path(), { name });
     }
     // Writes an image of that size (none: a text file) and loads it.
-    QString load(const QString &name, const QSize &size, QList<dialogs::Step> more = {})
+    [[nodiscard]] QString load(
+        const QString &name, const QSize &size, QList<dialogs::Step> more = {})
     {
         // One bit a pixel, as Qt reads a PNG of two colours.
         QImage image(size, QImage::Format_Mono);
@@ -126,20 +127,20 @@ void tst_ImageResizer::savesAnyPositiveSize()
 // from the source, within 160 x 160.
 void tst_ImageResizer::savesFromTheSourceWithThumbnails()
 {
-    load("src.png", { 100, 50 });
-    click("800 x 600");
-    click("Create thumbnails too");
+    QCOMPARE(load("src.png", { 100, 50 }), QString());
+    QCOMPARE(click("800 x 600"), QString());
+    QCOMPARE(click("Create thumbnails too"), QString());
     QCOMPARE(click("Resize and save", { saveAs("out.png") }), "");
     QCOMPARE(onDisk("out.png") + ", " + onDisk("out_thumb.png"), "png 800x600, png 160x80");
-    click("Keep proportions — fits within width or height");
+    QCOMPARE(click("Keep proportions — fits within width or height"), QString());
     QCOMPARE(click("Resize and save", { saveAs("out.jpg") }), "");
     QCOMPARE(onDisk("out.jpg") + ", " + onDisk("out_thumb.jpg"), "jpeg 800x400, jpeg 160x80");
 }
 
 void tst_ImageResizer::reportsWhatWasNotSaved()
 {
-    load("out_thumb.png", { 640, 480 });
-    click("460 x 308");
+    QCOMPARE(load("out_thumb.png", { 640, 480 }), QString());
+    QCOMPARE(click("460 x 308"), QString());
     // Qt writes no GIF: nothing is saved and the preview still shows the source.
     QCOMPARE(click("Resize and save",
                  { saveAs("out.gif"), dialogs::messageBox("Could not save the file.") }),
@@ -147,7 +148,7 @@ void tst_ImageResizer::reportsWhatWasNotSaved()
     QCOMPARE(files(), QStringList { "out_thumb.png" });
     QCOMPARE(preview(), QSize(220, 165));
     // The thumbnail of out.png would replace the loaded image: skipped, and said so.
-    click("Create thumbnails too");
+    QCOMPARE(click("Create thumbnails too"), QString());
     const QString saved = "The resized image was saved as " + m_dir->filePath("out.png");
     QCOMPARE(click("Resize and save",
                  { saveAs("out.png"), dialogs::messageBox(saved + ", but no thumbnail was") }),
@@ -155,7 +156,7 @@ void tst_ImageResizer::reportsWhatWasNotSaved()
     QCOMPARE(onDisk("out.png") + ", " + onDisk("out_thumb.png"), "png 460x308, png 640x480");
     // A folder where the thumbnail goes: the result is saved, the thumbnail is not.
     QVERIFY(QDir(m_dir->path()).mkdir("b_thumb.png"));
-    click("220 x 148"); // a reduction Qt would make black and white from one bit
+    QCOMPARE(click("220 x 148"), QString()); // a one-bit reduction Qt would make black and white
     QCOMPARE(click("Resize and save",
                  { saveAs("b.png"),
                      dialogs::messageBox("saved as " + m_dir->filePath("b.png")

@@ -20,7 +20,7 @@ private slots:
     void refusesOrReportsFailedSaves();
 
 private:
-    QString save(const QList<dialogs::Step> &steps)
+    [[nodiscard]] QString save(const QList<dialogs::Step> &steps)
     {
         return dialogs::click(m_page.get(), "Save PNG", steps);
     }

@@ -60,7 +60,7 @@ private slots:
     void cardClosesAndPinsThroughItsButtons();
 
 private:
-    QString add(
+    [[nodiscard]] QString add(
         const QString &title, const QDateTime &target, const QList<dialogs::Step> &steps = {})
     {
         m_days->findChild<QDateTimeEdit *>()->setDateTime(target);
@@ -124,7 +124,7 @@ void tst_TimePages::alarmsRingFromTheTickOneBoxAtATime()
     for (const char *label : { "first", "", "switched off" }) {
         m_clock->findChild<QTimeEdit *>()->setTime(next);
         named<QLineEdit>(m_clock.get(), "What's this alarm for?").first()->setText(label);
-        dialogs::click(m_clock.get(), "+ New alarm");
+        QCOMPARE(dialogs::click(m_clock.get(), "+ New alarm"), QString());
     }
     auto *list = m_clock->findChild<QListWidget *>();
     QCOMPARE(list->item(0)->text(), next.toString("HH:mm") + "  \u2014  first");
@@ -149,7 +149,7 @@ void tst_TimePages::countersRefuseBlankTitlesAndCountEverySecond()
         QCOMPARE(add(typed, m_now, { dialogs::messageBox("Give the counter a title.") }), "");
         QCOMPARE(named<QLineEdit>(m_days.get(), "e.g. Project deadline").first()->text(), typed);
     }
-    add("Passed", QDateTime::currentDateTime().addSecs(-5000));
+    QCOMPARE(add("Passed", QDateTime::currentDateTime().addSecs(-5000)), QString());
     pin(0)->click();
     QLabel *const labels[] = { pin(0)->parentWidget()->findChild<QLabel *>("FloatingBigDisplay"),
         shown(m_days.get()).first()->findChild<QLabel *>("FloatingBigDisplay") };
@@ -164,9 +164,9 @@ void tst_TimePages::countersRefuseBlankTitlesAndCountEverySecond()
 void tst_TimePages::pinsOneCounterCardPerTitleAcrossRebuilds()
 {
     QWidget *page = m_days.get();
-    add("  Launch \t", m_now.addDays(10));
-    add("Launch", m_now.addDays(40));
-    add("launch", m_now.addDays(10)); // titles are case-sensitive
+    QCOMPARE(add("  Launch \t", m_now.addDays(10)), QString());
+    QCOMPARE(add("Launch", m_now.addDays(40)), QString());
+    QCOMPARE(add("launch", m_now.addDays(10)), QString()); // titles are case-sensitive
     pin(0)->click();
     pin(1)->click();
     pin(2)->click();
@@ -176,7 +176,7 @@ void tst_TimePages::pinsOneCounterCardPerTitleAcrossRebuilds()
     QCOMPARE(shown(page), QList<FloatingWidget *> { pinned });
     // Adding rebuilds the cards with unchecked pins; the floating card stays, and the fresh pin of
     // its title shows the same card, unchecked closes it.
-    add("D", m_now.addDays(3));
+    QCOMPARE(add("D", m_now.addDays(3)), QString());
     QVERIFY(!pin(2)->isChecked());
     QCOMPARE(shown(page), QList<FloatingWidget *> { pinned });
     pin(2)->click();
