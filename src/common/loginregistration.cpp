@@ -67,26 +67,12 @@ QString quoteExecArgument(const QString &argument)
 // The escapes every string value of a desktop entry goes through, on top of the Exec quoting.
 QString escapeStringValue(const QString &value)
 {
-    QString escaped;
-    escaped.reserve(value.size());
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case '\\':
-            escaped += QLatin1String("\\\\");
-            break;
-        case '\n':
-            escaped += QLatin1String("\\n");
-            break;
-        case '\t':
-            escaped += QLatin1String("\\t");
-            break;
-        case '\r':
-            escaped += QLatin1String("\\r");
-            break;
-        default:
-            escaped += c;
-        }
-    }
+    // The backslash first, so the ones the other escapes bring are left alone.
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\t'), QLatin1String("\\t"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
     // A leading space would be taken as part of the separator after "=".
     if (escaped.startsWith(QLatin1Char(' '))) {
         escaped.replace(0, 1, QLatin1String("\\s"));
