@@ -22,8 +22,6 @@ QRGeneratorPage::QRGeneratorPage(QWidget *parent)
     : ToolPage(tr("QR generator"), parent)
 {
     setObjectName(QStringLiteral("QRGeneratorPage"));
-    QVBoxLayout *layout = pageLayout();
-
     auto *body = new QHBoxLayout;
     body->setSpacing(20);
     QWidget *controls = buildControls();
@@ -35,8 +33,8 @@ QRGeneratorPage::QRGeneratorPage(QWidget *parent)
     m_preview->setAlignment(Qt::AlignCenter);
     body->addWidget(m_preview, 0);
 
-    layout->addLayout(body, 0);
-    layout->addStretch(1);
+    pageLayout()->addLayout(body, 0);
+    pageLayout()->addStretch(1);
 
     // Connected only now, after the initial text and indices are in place, so nothing fires
     // while the page is being built.
