@@ -185,21 +185,24 @@ void tst_TimePages::pinsOneCounterCardPerTitleAcrossRebuilds()
     QVERIFY(shown(page).isEmpty());
 }
 
-// Only its close button asks the host to unpin; closing hides the card, which the host keeps.
+// The card's pin switches staying on top; its cross hides it, and the page forgets it but keeps
+// it: the counter's pin stays checked, and pinning the title again floats a new card.
 void tst_TimePages::cardClosesAndPinsThroughItsButtons()
 {
-    FloatingWidget card("Card");
-    QSignalSpy closing(&card, &FloatingWidget::closeRequested);
-    card.show();
+    QCOMPARE(add("Trip", m_now.addDays(2)), QString());
+    pin(0)->click();
+    FloatingWidget *card = shown(m_days.get()).first();
     for (const bool onTop : { false, true }) {
-        card.findChild<QPushButton *>("FloatingPinButton")->click();
-        QVERIFY(card.windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop && card.isVisible());
+        card->findChild<QPushButton *>("FloatingPinButton")->click();
+        QVERIFY(
+            card->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop && card->isVisible());
     }
-    card.findChild<QPushButton *>("FloatingCloseButton")->click();
-    QVERIFY(!card.isVisible() && !card.testAttribute(Qt::WA_DeleteOnClose));
-    card.show();
-    card.close();
-    QCOMPARE(closing.count(), 1);
+    card->findChild<QPushButton *>("FloatingCloseButton")->click();
+    QVERIFY(shown(m_days.get()).isEmpty() && pin(0)->isChecked());
+    QCOMPARE(add("Other", m_now), QString()); // fresh pins
+    pin(0)->click();
+    QCOMPARE(shown(m_days.get()).size(), 1);
+    QCOMPARE(m_days->findChildren<FloatingWidget *>().size(), 2);
 }
 
 QTEST_MAIN(tst_TimePages)
