@@ -9,9 +9,10 @@
 
 namespace {
 constexpr auto kEntryName = "mirvale";
-constexpr auto kRunKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 #ifdef Q_OS_WIN
+constexpr auto kRunKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 class WindowsRunKeyRegistration : public LoginRegistration
 {
 public:
