@@ -24,9 +24,9 @@ QString sampleText(qsizetype size)
 
 template <typename F> double millisecondsFor(F &&f)
 {
-    constexpr int runs = 5;
+    constexpr int kRuns = 5;
     double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < kRuns; ++i) {
         QElapsedTimer timer;
         timer.start();
         f();
@@ -39,7 +39,7 @@ template <typename F> double millisecondsFor(F &&f)
 
 int main()
 {
-    using namespace TextTransforms;
+    using namespace text;
     const struct
     {
         const char *name;

@@ -30,18 +30,24 @@ struct ToolInfo
 {
     const char *id;
     const char *iconPath;
-    const char *title; // translated in the MainDashboard context
+    const char *title; // translated by the dashboard
     const char *accentRole;
 };
 
 // The grid's cards and the stack's pages, in one order: the tool at position i is page i + 1.
-constexpr ToolInfo tools[] = {
-    { "qr", ":/resources/icons/qrcode.svg", QT_TR_NOOP("QR generator"), "accent" },
-    { "text", ":/resources/icons/text-tools.svg", QT_TR_NOOP("Text tools"), "pro" },
-    { "image", ":/resources/icons/image-resize.svg", QT_TR_NOOP("Image resizer"), "success" },
-    { "clock", ":/resources/icons/alarm.svg", QT_TR_NOOP("Clock suite"), "warning" },
-    { "days", ":/resources/icons/calendar-due.svg", QT_TR_NOOP("Days counter"), "danger" },
-    { "pdf", ":/resources/icons/pdf.svg", QT_TR_NOOP("PDF tools"), "accent" },
+constexpr ToolInfo kTools[] = {
+    { "qr", ":/resources/icons/qrcode.svg", QT_TRANSLATE_NOOP("MainDashboard", "QR generator"),
+        "accent" },
+    { "text", ":/resources/icons/text-tools.svg", QT_TRANSLATE_NOOP("MainDashboard", "Text tools"),
+        "pro" },
+    { "image", ":/resources/icons/image-resize.svg",
+        QT_TRANSLATE_NOOP("MainDashboard", "Image resizer"), "success" },
+    { "clock", ":/resources/icons/alarm.svg", QT_TRANSLATE_NOOP("MainDashboard", "Clock suite"),
+        "warning" },
+    { "days", ":/resources/icons/calendar-due.svg",
+        QT_TRANSLATE_NOOP("MainDashboard", "Days counter"), "danger" },
+    { "pdf", ":/resources/icons/pdf.svg", QT_TRANSLATE_NOOP("MainDashboard", "PDF tools"),
+        "accent" },
 };
 } // namespace
 
@@ -139,10 +145,10 @@ QWidget *MainDashboard::buildToolGrid()
 
     int row = 0;
     int column = 0;
-    for (const ToolInfo &tool : tools) {
+    for (const ToolInfo &tool : kTools) {
         m_grid->addWidget(createToolCard(QLatin1String(tool.id), QLatin1String(tool.iconPath),
-                                         tr(tool.title), QLatin1String(tool.accentRole)),
-                          row, column);
+                              tr(tool.title), QLatin1String(tool.accentRole)),
+            row, column);
         if (++column == 3) {
             column = 0;
             ++row;
@@ -151,8 +157,8 @@ QWidget *MainDashboard::buildToolGrid()
     return gridPage;
 }
 
-QWidget *MainDashboard::createToolCard(const QString &id, const QString &iconPath,
-                                       const QString &title, const QString &accentRole)
+QWidget *MainDashboard::createToolCard(
+    const QString &id, const QString &iconPath, const QString &title, const QString &accentRole)
 {
     auto *card = new QPushButton(this);
     card->setObjectName(QStringLiteral("ToolCard"));
@@ -184,8 +190,8 @@ QWidget *MainDashboard::createToolCard(const QString &id, const QString &iconPat
 
 void MainDashboard::openTool(const QString &toolId)
 {
-    for (int i = 0; i < int(std::size(tools)); ++i) {
-        if (toolId == QLatin1String(tools[i].id)) {
+    for (int i = 0; i < int(std::size(kTools)); ++i) {
+        if (toolId == QLatin1String(kTools[i].id)) {
             m_stack->setCurrentIndex(i + 1);
             return;
         }
@@ -203,7 +209,7 @@ void MainDashboard::resizeForCurrentPage(int index)
     for (int i = 0; i < m_stack->count(); ++i) {
         if (QWidget *page = m_stack->widget(i)) {
             page->setSizePolicy(i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored,
-                                i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+                i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
         }
     }
     m_stack->adjustSize();

@@ -34,7 +34,7 @@ private:
     QWidget *buildHeader();
     QWidget *buildToolGrid();
     QWidget *createToolCard(const QString &id, const QString &iconPath, const QString &title,
-                            const QString &accentRole);
+        const QString &accentRole);
 
     QLineEdit *m_searchBox = nullptr;
     QGridLayout *m_grid = nullptr;

@@ -21,7 +21,8 @@ struct Step
 
 // Runs action while the steps answer its modal dialogs in order; returns what went wrong, if
 // anything. Any other dialog is closed, so a wrong turn fails instead of hanging.
-inline QString runWithDialogs(const std::function<void()> &action, QList<Step> steps = {})
+[[nodiscard]] inline QString runWithDialogs(
+    const std::function<void()> &action, QList<Step> steps = {})
 {
     QStringList errors;
     QList<QPointer<QWidget>> seen; // a file dialog stays active a moment after its nested box
@@ -86,7 +87,7 @@ inline Step inputDialog(const QString &title, const QVariant &typed = {})
 }
 
 // Clicks the page's button with this text (a tool button first), answering its dialogs.
-inline QString click(QWidget *page, const QString &text, QList<Step> steps = {})
+[[nodiscard]] inline QString click(QWidget *page, const QString &text, QList<Step> steps = {})
 {
     QList<QAbstractButton *> buttons;
     for (QAbstractButton *button : page->findChildren<QAbstractButton *>()) {

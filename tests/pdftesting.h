@@ -64,11 +64,11 @@ class PdfPage
 {
 public:
     PdfToolsPage widget;
-    QString click(const QString &text, const QList<dialogs::Step> &steps = {})
+    [[nodiscard]] QString click(const QString &text, const QList<dialogs::Step> &steps = {})
     {
         return dialogs::click(&widget, text, steps);
     }
-    QString add(const QList<QImage> &pages, int select = 0)
+    [[nodiscard]] QString add(const QList<QImage> &pages, int select = 0)
     {
         QStringList names;
         for (const QImage &page : pages) {
@@ -82,7 +82,7 @@ public:
     }
     // Pages of the sizes as sizesOf writes them, plain unless a letter comes first: "~" noise,
     // "t" transparent paper, "r" a red top left corner of 3 x 3 pixels.
-    QString add(const QString &sizes)
+    [[nodiscard]] QString add(const QString &sizes)
     {
         QList<QImage> pages;
         int select = 0;

@@ -253,7 +253,7 @@ void tst_HostileInput::imagesClaimingAbsurdSizesAreRefused()
     QVERIFY(writeFile(file, bytes));
     QElapsedTimer timer;
     timer.start();
-    const ImageFiles::LoadResult loaded = ImageFiles::load(file);
+    const image::LoadResult loaded = image::load(file);
     QVERIFY(loaded.image.isNull() && !loaded.error.isEmpty());
     QVERIFY(readPageImage(file).isNull());
     QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
@@ -296,7 +296,7 @@ void tst_HostileInput::damagedFilesGiveSoundPagesOrNothing()
             // A page can be marked on; the resizer says why it refuses what it refuses.
             QImage page = readPageImage(input);
             QVERIFY2(page.isNull() || QPainter(&page).isActive(), where);
-            const ImageFiles::LoadResult loaded = ImageFiles::load(input);
+            const image::LoadResult loaded = image::load(input);
             QVERIFY2(loaded.image.isNull() != loaded.error.isEmpty(), where);
             continue;
         }

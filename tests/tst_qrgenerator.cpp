@@ -18,7 +18,7 @@ private slots:
     void refusesOrReportsFailedSaves();
 
 private:
-    QString save(const QList<dialogs::Step> &steps)
+    [[nodiscard]] QString save(const QList<dialogs::Step> &steps)
     {
         return dialogs::click(m_page.get(), "Save PNG", steps);
     }
@@ -36,7 +36,8 @@ void tst_QrGenerator::init()
 
 void tst_QrGenerator::symbolFitsLevelAndScalesSharp()
 {
-    const QImage scaled = scaleQrSymbol(paintQrSymbol(*encodeQrText("hi", QR_ECLEVEL_L)), 512);
+    const QImage scaled =
+        qr::scaleSymbol(qr::paintSymbol(*qr::encodeText("hi", QR_ECLEVEL_L)), 512);
     QCOMPARE(scaled.size(), QSize(512, 512));
     // No light margin: three corners lie in finder patterns. Row 6 of 21 holds the timing
     // pattern, dark from column 8, light at 9; column 7 is the light separator. Nothing grey.
@@ -52,7 +53,7 @@ void tst_QrGenerator::symbolFitsLevelAndScalesSharp()
 void tst_QrGenerator::previewFollowsTextAndAccuracy()
 {
     const auto expected = [this](QRecLevel level) {
-        return paintQrSymbol(*encodeQrText(input()->text(), level))
+        return qr::paintSymbol(*qr::encodeText(input()->text(), level))
             .scaled(220, 220, Qt::KeepAspectRatio, Qt::FastTransformation);
     };
     const auto shown = [this] {

@@ -6,10 +6,10 @@
 #include <QtTest>
 
 namespace {
-using namespace TextTransforms;
+using namespace text;
 using Op = QString (*)(const QString &);
 // The page's buttons in the order of the transformations.
-const std::pair<const char *, Op> operations[] = { { "Reverse text", reversed },
+const std::pair<const char *, Op> kOperations[] = { { "Reverse text", reversed },
     { "Reverse per line", reversedPerLine }, { "Reverse word order", wordOrderReversed },
     { "Remove empty lines", withoutEmptyLines }, { "Remove double spaces", withoutDoubleSpaces },
     { "Tabs to spaces", tabsToSpaces } };
@@ -36,7 +36,7 @@ void tst_TextTools::transformsAndCounts_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
     const auto row = [](int op, const char *tag, const QString &before, const QString &after) {
-        QTest::addRow("%s: %s", op == Counts ? "counts" : operations[op].first, tag)
+        QTest::addRow("%s: %s", op == Counts ? "counts" : kOperations[op].first, tag)
             << op << before << after;
     };
     // Characters of several code units stay whole, as do Windows line endings; a lone CR is one.
@@ -61,7 +61,7 @@ void tst_TextTools::transformsAndCounts()
     QFETCH(int, op);
     QFETCH(QString, before);
     QFETCH(QString, after);
-    QCOMPARE(op == Counts ? counts(before) : operations[op].second(before), after);
+    QCOMPARE(op == Counts ? counts(before) : kOperations[op].second(before), after);
 }
 
 void tst_TextTools::pageButtonsTransformCountAndCopy()
@@ -80,14 +80,14 @@ void tst_TextTools::pageButtonsTransformCountAndCopy()
     const QString text = "one  two\tthree\n\n  four \U0001F600"; // each button changes it
     for (int op = Reverse; op <= Tabs; ++op) {
         editor->setPlainText(text);
-        dialogs::click(&page, operations[op].first);
-        const QString after = operations[op].second(text);
+        QCOMPARE(dialogs::click(&page, kOperations[op].first), QString());
+        const QString after = kOperations[op].second(text);
         QCOMPARE(shown(), after + '|' + counts(after));
     }
     // Copy takes the whole text though a part is selected.
     editor->setPlainText("one\ntwo");
     editor->moveCursor(QTextCursor::NextWord, QTextCursor::KeepAnchor);
-    dialogs::click(&page, "Copy");
+    QCOMPARE(dialogs::click(&page, "Copy"), QString());
     QCOMPARE(QGuiApplication::clipboard()->text(), "one\ntwo");
 }
 

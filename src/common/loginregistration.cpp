@@ -1,37 +1,39 @@
 #include "loginregistration.h"
 
+#include "atomicwrite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 
 namespace {
-constexpr auto entryName = "mirvale";
-constexpr auto runKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr auto kEntryName = "mirvale";
 
 #ifdef Q_OS_WIN
+constexpr auto kRunKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 class WindowsRunKeyRegistration : public LoginRegistration
 {
 public:
     bool isEnabled() const override
     {
-        return QSettings(QString::fromLatin1(runKeyPath), QSettings::NativeFormat)
-                .contains(QString::fromLatin1(entryName));
+        return QSettings(QString::fromLatin1(kRunKeyPath), QSettings::NativeFormat)
+            .contains(QString::fromLatin1(kEntryName));
     }
 
     bool enable(const QString &program, const QStringList &arguments) override
     {
-        QSettings runKey(QString::fromLatin1(runKeyPath), QSettings::NativeFormat);
-        runKey.setValue(QString::fromLatin1(entryName), windowsRunCommand(program, arguments));
+        QSettings runKey(QString::fromLatin1(kRunKeyPath), QSettings::NativeFormat);
+        runKey.setValue(QString::fromLatin1(kEntryName), windowsRunCommand(program, arguments));
         runKey.sync();
         return runKey.status() == QSettings::NoError;
     }
 
     bool disable() override
     {
-        QSettings runKey(QString::fromLatin1(runKeyPath), QSettings::NativeFormat);
-        runKey.remove(QString::fromLatin1(entryName));
+        QSettings runKey(QString::fromLatin1(kRunKeyPath), QSettings::NativeFormat);
+        runKey.remove(QString::fromLatin1(kEntryName));
         runKey.sync();
         return runKey.status() == QSettings::NoError;
     }
@@ -42,7 +44,7 @@ public:
 bool needsQuoteEscape(QChar c)
 {
     return c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-            || c == QLatin1Char('\\');
+        || c == QLatin1Char('\\');
 }
 
 QString quoteExecArgument(const QString &argument)
@@ -66,17 +68,12 @@ QString quoteExecArgument(const QString &argument)
 // The escapes every string value of a desktop entry goes through, on top of the Exec quoting.
 QString escapeStringValue(const QString &value)
 {
-    QString escaped;
-    escaped.reserve(value.size());
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case '\\': escaped += QLatin1String("\\\\"); break;
-        case '\n': escaped += QLatin1String("\\n"); break;
-        case '\t': escaped += QLatin1String("\\t"); break;
-        case '\r': escaped += QLatin1String("\\r"); break;
-        default: escaped += c;
-        }
-    }
+    // The backslash first, so the ones the other escapes bring are left alone.
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\t'), QLatin1String("\\t"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
     // A leading space would be taken as part of the separator after "=".
     if (escaped.startsWith(QLatin1Char(' '))) {
         escaped.replace(0, 1, QLatin1String("\\s"));
@@ -115,8 +112,7 @@ QString desktopExecValue(const QStringList &commandLine)
 
 XdgAutostartRegistration::XdgAutostartRegistration(const QString &autostartDir)
     : m_autostartDir(autostartDir)
-{
-}
+{ }
 
 QString XdgAutostartRegistration::entryPath() const
 {
@@ -126,9 +122,9 @@ QString XdgAutostartRegistration::entryPath() const
         const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
         dir = (QDir::isAbsolutePath(configHome) ? configHome
                                                 : QDir::homePath() + QLatin1String("/.config"))
-                + QLatin1String("/autostart");
+            + QLatin1String("/autostart");
     }
-    return dir + QLatin1Char('/') + QLatin1String(entryName) + QLatin1String(".desktop");
+    return dir + QLatin1Char('/') + QLatin1String(kEntryName) + QLatin1String(".desktop");
 }
 
 bool XdgAutostartRegistration::isEnabled() const
@@ -146,19 +142,9 @@ bool XdgAutostartRegistration::enable(const QString &program, const QStringList 
                                         "Type=Application\n"
                                         "Name=mirvale\n"
                                         "Exec=")
-            + desktopExecValue(QStringList { program } + arguments)
-            + QLatin1String("\nTerminal=false\n");
-    const QByteArray bytes = entry.toUtf8();
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+        + desktopExecValue(QStringList { program } + arguments)
+        + QLatin1String("\nTerminal=false\n");
+    return writeFileAtomically(path, entry.toUtf8());
 }
 
 bool XdgAutostartRegistration::disable()

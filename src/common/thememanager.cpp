@@ -7,7 +7,7 @@
 #include <QStyleHints>
 
 namespace {
-constexpr auto themeKey = "appearance/theme";
+constexpr auto kThemeKey = "appearance/theme";
 }
 
 ThemeManager *ThemeManager::instance()
@@ -18,7 +18,7 @@ ThemeManager *ThemeManager::instance()
 
 void ThemeManager::applySavedTheme()
 {
-    const QString saved = QSettings().value(themeKey).toString();
+    const QString saved = QSettings().value(kThemeKey).toString();
     if (saved == QLatin1String("dark")) {
         setTheme(Dark);
     } else if (saved == QLatin1String("light")) {
@@ -35,7 +35,8 @@ void ThemeManager::setTheme(Theme theme)
         QApplication::setPalette(paletteForTheme(theme));
         app->setStyleSheet(stylesheetForTheme(theme));
     }
-    QSettings().setValue(themeKey, theme == Dark ? QStringLiteral("dark") : QStringLiteral("light"));
+    QSettings().setValue(
+        kThemeKey, theme == Dark ? QStringLiteral("dark") : QStringLiteral("light"));
     emit themeChanged(theme);
 }
 
@@ -70,7 +71,7 @@ QPalette ThemeManager::paletteForTheme(Theme theme)
     palette.setColor(QPalette::Button, surface);
     palette.setColor(QPalette::ToolTipBase, surface);
     for (const QPalette::ColorRole role :
-         { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText }) {
+        { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText }) {
         palette.setColor(QPalette::Active, role, text);
         palette.setColor(QPalette::Inactive, role, text);
         palette.setColor(QPalette::Disabled, role, muted);
@@ -94,6 +95,6 @@ bool ThemeManager::systemPrefersDark()
     }
     const QPalette palette = QGuiApplication::palette();
     return palette.color(QPalette::Window).lightness()
-            < palette.color(QPalette::WindowText).lightness();
+        < palette.color(QPalette::WindowText).lightness();
 #endif
 }

@@ -12,7 +12,7 @@
 #include <QWidget>
 
 namespace {
-constexpr auto defaultAppliedKey = "startup/defaultApplied";
+constexpr auto kDefaultAppliedKey = "startup/defaultApplied";
 }
 
 bool isLoginStart(const QStringList &arguments)
@@ -22,11 +22,10 @@ bool isLoginStart(const QStringList &arguments)
 
 TrayManager::TrayManager(QWidget *window, QObject *parent)
     : TrayManager(window, LoginRegistration::createForPlatform(), parent)
-{
-}
+{ }
 
-TrayManager::TrayManager(QWidget *window, std::unique_ptr<LoginRegistration> registration,
-                         QObject *parent)
+TrayManager::TrayManager(
+    QWidget *window, std::unique_ptr<LoginRegistration> registration, QObject *parent)
     : QObject(parent)
     , m_window(window)
     , m_registration(std::move(registration))
@@ -38,7 +37,7 @@ TrayManager::TrayManager(QWidget *window, std::unique_ptr<LoginRegistration> reg
     m_tray->show();
 
     if (!m_startedFromStartup) {
-        QTimer::singleShot(firstRunDelayMs, this, [this] { applyFirstRunDefault(); });
+        QTimer::singleShot(kFirstRunDelayMs, this, [this] { applyFirstRunDefault(); });
     }
 }
 
@@ -62,7 +61,7 @@ void TrayManager::setStartupEnabled(bool enabled)
 bool TrayManager::writeStartupEntry(bool enabled)
 {
     const bool written = enabled ? m_registration->enable(QCoreApplication::applicationFilePath(),
-                                                          { QStringLiteral("--startup") })
+                             { QStringLiteral("--startup") })
                                  : m_registration->disable();
     if (written) {
         return true;
@@ -77,9 +76,9 @@ bool TrayManager::writeStartupEntry(bool enabled)
     if (!m_startupWarningShown) {
         m_startupWarningShown = true;
         QMessageBox::warning(m_window, tr("mirvale"),
-                             enabled ? tr("mirvale could not be set to launch at startup.")
-                                     : tr("mirvale could not be kept from launching at startup."),
-                             QMessageBox::Ok);
+            enabled ? tr("mirvale could not be set to launch at startup.")
+                    : tr("mirvale could not be kept from launching at startup."),
+            QMessageBox::Ok);
     }
     return false;
 }
@@ -87,19 +86,17 @@ bool TrayManager::writeStartupEntry(bool enabled)
 void TrayManager::applyFirstRunDefault()
 {
     QSettings settings;
-    if (settings.value(defaultAppliedKey, false).toBool()) {
+    if (settings.value(kDefaultAppliedKey, false).toBool()) {
         return;
     }
-    // Not marked as applied when the entry could not be written, so the next start tries again.
-    if (!writeStartupEntry(true)) {
-        return;
-    }
-    if (m_startupAction) {
+    // Tried once per user: where the entry cannot be written, the warning says so this one time
+    // and the menu shows it off; the user can switch it on later.
+    if (writeStartupEntry(true) && m_startupAction) {
         // The entry's toggled signal would write the registration again.
         const QSignalBlocker blocker(m_startupAction);
         m_startupAction->setChecked(true);
     }
-    settings.setValue(defaultAppliedKey, true);
+    settings.setValue(kDefaultAppliedKey, true);
 }
 
 void TrayManager::createTrayIcon()
@@ -107,11 +104,11 @@ void TrayManager::createTrayIcon()
     m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/resources/icons/app_logo.svg")), this);
     m_tray->setToolTip(QStringLiteral("mirvale"));
     connect(m_tray, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-                    showWindow();
-                }
-            });
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                showWindow();
+            }
+        });
 }
 
 void TrayManager::createMenu()

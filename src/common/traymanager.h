@@ -20,19 +20,20 @@ class TrayManager : public QObject
 
 public:
     // Delay after a normal start before launching at login is switched on for a first-time user.
-    static constexpr int firstRunDelayMs = 8000;
+    static constexpr int kFirstRunDelayMs = 8000;
 
     explicit TrayManager(QWidget *window, QObject *parent = nullptr);
     // For tests: the login registration to use instead of the platform's.
     TrayManager(QWidget *window, std::unique_ptr<LoginRegistration> registration,
-                QObject *parent = nullptr);
+        QObject *parent = nullptr);
     ~TrayManager() override;
 
     bool startedFromStartup() const { return m_startedFromStartup; }
     bool isStartupEnabled() const;
     void setStartupEnabled(bool enabled);
 
-    // Switches launching at login on once per user, the first time a normal start gets this far.
+    // Switches launching at login on, or tries to, once per user: the first time a normal start
+    // gets this far.
     void applyFirstRunDefault();
 
 private:

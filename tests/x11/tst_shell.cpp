@@ -9,7 +9,7 @@
 #include <QtWidgets>
 
 namespace {
-const QRect grid(575, 279, 768, 480), page(191, 103, 1536, 832);
+const QRect kGrid(575, 279, 768, 480), kPage(191, 103, 1536, 832);
 
 QString run(const QStringList &command)
 {
@@ -81,10 +81,10 @@ void tst_Shell::cardsOpenPagesAndBackReturns()
     auto *stack = dashboard.findChild<QStackedWidget *>();
     QStringList seen;
     for (QPushButton *card : dashboard.findChildren<QPushButton *>("ToolCard")) {
-        QCOMPARE(dashboard.geometry(), grid);
+        QCOMPARE(dashboard.geometry(), kGrid);
         // A click on the card's label counts as a click on the card.
         QTest::mouseClick(card->findChild<QLabel *>("ToolLabel"), Qt::LeftButton);
-        QCOMPARE(dashboard.geometry(), page);
+        QCOMPARE(dashboard.geometry(), kPage);
         seen << stack->currentWidget()->objectName();
         stack->currentWidget()->findChild<QPushButton *>("BackButton")->click();
     }
@@ -110,7 +110,7 @@ void tst_Shell::programWithoutTray()
     start(program, home, {});
     // With nowhere to wait, a start at login shows its window too.
     QTRY_VERIFY_WITH_TIMEOUT(!window(loginStart).first.isEmpty(), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(window(program).second, grid, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window(program).second, kGrid, 10000);
     // Closing the window ends the program instead of leaving it unreachable; a window manager
     // turns Alt+F4 into the close request.
     QProcess openbox;

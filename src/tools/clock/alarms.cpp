@@ -1,5 +1,7 @@
 #include "alarms.h"
 
+namespace clocksuite {
+
 QString alarmItemText(const Alarm &alarm)
 {
     QString text = alarm.time.toString(QStringLiteral("HH:mm"));
@@ -55,3 +57,5 @@ QList<int> dueAlarms(
     }
     return due;
 }
+
+} // namespace clocksuite

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTime>
 
+namespace clocksuite {
+
 // One daily alarm; only the hour and minute of time take part in the match.
 struct Alarm
 {
@@ -33,3 +35,5 @@ bool isAlarmDue(const Alarm &alarm, const QDateTime &previousCheck, const QDateT
 // The indices of the alarms due at now, in list order.
 QList<int> dueAlarms(
     const QList<Alarm> &alarms, const QDateTime &previousCheck, const QDateTime &now);
+
+} // namespace clocksuite

@@ -9,18 +9,33 @@
 
 #include <limits>
 
-const std::array<ZoneChoice, 10> commonZones = { {
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "New York"), "America/New_York" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Los Angeles"), "America/Los_Angeles" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "London"), "Europe/London" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Paris"), "Europe/Paris" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Jerusalem"), "Asia/Jerusalem" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Dubai"), "Asia/Dubai" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Mumbai"), "Asia/Kolkata" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Singapore"), "Asia/Singapore" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Tokyo"), "Asia/Tokyo" },
-    { QT_TRANSLATE_NOOP("ClockSuitePage", "Sydney"), "Australia/Sydney" },
+namespace clocksuite {
+
+namespace {
+// The translation context of this file's texts.
+class ClockFormat
+{
+    Q_DECLARE_TR_FUNCTIONS(ClockFormat)
+};
+} // namespace
+
+const std::array<ZoneChoice, 10> kCommonZones = { {
+    { QT_TRANSLATE_NOOP("ClockFormat", "New York"), "America/New_York" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Los Angeles"), "America/Los_Angeles" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "London"), "Europe/London" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Paris"), "Europe/Paris" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Jerusalem"), "Asia/Jerusalem" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Dubai"), "Asia/Dubai" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Mumbai"), "Asia/Kolkata" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Singapore"), "Asia/Singapore" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Tokyo"), "Asia/Tokyo" },
+    { QT_TRANSLATE_NOOP("ClockFormat", "Sydney"), "Australia/Sydney" },
 } };
+
+QString zoneDisplayName(const ZoneChoice &choice)
+{
+    return ClockFormat::tr(choice.displayName);
+}
 
 QString clockText(const QTime &time)
 {
@@ -59,8 +74,8 @@ std::optional<int> countdownSecondsFromMinutes(const QString &text)
         return std::nullopt;
     }
     // Minutes beyond this would overflow the 64-bit product long before the check below.
-    constexpr qint64 maxSeconds = std::numeric_limits<int>::max();
-    if (minutes > maxSeconds / 60) {
+    constexpr qint64 kMaxSeconds = std::numeric_limits<int>::max();
+    if (minutes > kMaxSeconds / 60) {
         return std::nullopt;
     }
     return static_cast<int>(minutes * 60);
@@ -91,3 +106,5 @@ std::optional<QTimeZone> zoneForId(const QString &ianaId)
     }
     return zone;
 }
+
+} // namespace clocksuite

@@ -11,6 +11,8 @@ class QString;
 class QTime;
 class QTimeZone;
 
+namespace clocksuite {
+
 // Texts and steps of the clock page, kept free of widgets so they can be checked at any time of
 // day.
 
@@ -42,8 +44,14 @@ std::optional<QTimeZone> zoneForId(const QString &ianaId);
 
 struct ZoneChoice
 {
-    const char *displayName; // translated in the ClockSuitePage context
+    const char *displayName; // untranslated; see zoneDisplayName
     const char *ianaId;
 };
 
-extern const std::array<ZoneChoice, 10> commonZones;
+// The zones the world clocks offer, in the order the page lists them.
+extern const std::array<ZoneChoice, 10> kCommonZones;
+
+// The zone's name as the page shows it, translated.
+QString zoneDisplayName(const ZoneChoice &choice);
+
+} // namespace clocksuite

@@ -1,9 +1,6 @@
 #include "clocksuitepage.h"
 
 #include "clockformat.h"
-#include "common/floatingdisplay.h"
-#include "common/floatingwidget.h"
-#include "common/toolpageheader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,14 +16,11 @@
 #include <QVBoxLayout>
 
 ClockSuitePage::ClockSuitePage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Clock suite"), parent)
 {
     setObjectName(QStringLiteral("ClockSuitePage"));
 
-    auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(28, 24, 28, 28);
-    root->setSpacing(20);
-    root->addWidget(buildHeader());
+    QVBoxLayout *root = pageLayout();
     root->addWidget(buildClockSection());
     auto *stopwatchAndTimer = new QHBoxLayout;
     stopwatchAndTimer->addWidget(buildStopwatchSection());
@@ -44,13 +38,6 @@ ClockSuitePage::ClockSuitePage(QWidget *parent)
 }
 
 ClockSuitePage::~ClockSuitePage() = default;
-
-QWidget *ClockSuitePage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Clock suite"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &ClockSuitePage::backRequested);
-    return header;
-}
 
 QWidget *ClockSuitePage::buildClockSection()
 {
@@ -130,8 +117,9 @@ QWidget *ClockSuitePage::buildWorldClockSection()
     m_cityEdit->setPlaceholderText(tr("City name"));
     inputRow->addWidget(m_cityEdit, 1);
     m_zoneCombo = new QComboBox(section);
-    for (const ZoneChoice &choice : commonZones) {
-        m_zoneCombo->addItem(tr(choice.displayName), QString::fromLatin1(choice.ianaId));
+    for (const clocksuite::ZoneChoice &choice : clocksuite::kCommonZones) {
+        m_zoneCombo->addItem(
+            clocksuite::zoneDisplayName(choice), QString::fromLatin1(choice.ianaId));
     }
     inputRow->addWidget(m_zoneCombo);
     auto *addButton = new QPushButton(tr("+ Add clock"), section);
@@ -178,33 +166,30 @@ QWidget *ClockSuitePage::buildAlarmSection()
 void ClockSuitePage::tick()
 {
     const QTime now = QTime::currentTime();
-    const QString nowText = clockText(now);
+    const QString nowText = clocksuite::clockText(now);
     m_clockLabel->setText(nowText);
-    m_dateLabel->setText(dateText(QDate::currentDate()));
-    if (m_floatingClockLabel) {
-        m_floatingClockLabel->setText(nowText);
-    }
+    m_dateLabel->setText(clocksuite::dateText(QDate::currentDate()));
+    m_floatingClock.refresh([&nowText](std::monostate) { return nowText; });
 
     // An alarm's box runs a nested event loop here; the steps below wait until it is closed.
     checkAlarms(now);
 
     const QDateTime utc = QDateTime::currentDateTimeUtc();
     for (const WorldClock &clock : std::as_const(m_worldClocks)) {
-        clock.timeLabel->setText(zoneTimeText(utc, clock.zone));
+        clock.timeLabel->setText(clocksuite::zoneTimeText(utc, clock.zone));
     }
-    for (const FloatingZoneClock &floating : std::as_const(m_floatingZoneClocks)) {
-        floating.label->setText(zoneTimeText(utc, floating.zone));
-    }
+    m_floatingZoneClocks.refresh(
+        [&utc](const QTimeZone &zone) { return clocksuite::zoneTimeText(utc, zone); });
 
     if (m_stopwatchRunning) {
         m_stopwatchLabel->setText(
-            stopwatchText(m_stopwatchElapsed.elapsed() + m_stopwatchAccumulatedMs));
+            clocksuite::stopwatchText(m_stopwatchElapsed.elapsed() + m_stopwatchAccumulatedMs));
     }
 
     if (m_timerRunning) {
-        if (const std::optional<int> left = countdownAfterTick(m_timerRemainingSecs)) {
+        if (const std::optional<int> left = clocksuite::countdownAfterTick(m_timerRemainingSecs)) {
             m_timerRemainingSecs = *left;
-            m_timerLabel->setText(countdownText(*left));
+            m_timerLabel->setText(clocksuite::countdownText(*left));
         } else {
             m_timerRunning = false;
             m_timerLabel->setText(tr("Time's up!"));
@@ -215,25 +200,14 @@ void ClockSuitePage::tick()
 
 void ClockSuitePage::toggleFloatingClock(bool on)
 {
-    if (!on) {
-        if (m_floatingClock) {
-            m_floatingClock->close();
-            m_floatingClock = nullptr;
-            m_floatingClockLabel = nullptr;
-        }
-        return;
+    if (on) {
+        // Closed by its own button, the card unchecks the box, whose toggle then finds no card.
+        m_floatingClock.show(QString(), tr("Local time"),
+            clocksuite::clockText(QTime::currentTime()), {},
+            [this] { m_keepFloatingCheck->setChecked(false); });
+    } else {
+        m_floatingClock.close(QString());
     }
-    if (!m_floatingClock) {
-        const FloatingDisplay display = makeFloatingDisplay(
-            this, tr("Local time"), clockText(QTime::currentTime()), [this](FloatingWidget *) {
-                m_floatingClock = nullptr;
-                m_floatingClockLabel = nullptr;
-                m_keepFloatingCheck->setChecked(false);
-            });
-        m_floatingClock = display.card;
-        m_floatingClockLabel = display.label;
-    }
-    m_floatingClock->show();
 }
 
 void ClockSuitePage::startStopStopwatch()
@@ -259,7 +233,8 @@ void ClockSuitePage::resetStopwatch()
 
 void ClockSuitePage::startTimer()
 {
-    const std::optional<int> seconds = countdownSecondsFromMinutes(m_timerMinutesEdit->text());
+    const std::optional<int> seconds =
+        clocksuite::countdownSecondsFromMinutes(m_timerMinutesEdit->text());
     if (!seconds) {
         QMessageBox::warning(
             this, tr("mirvale"), tr("Enter a positive number of minutes."), QMessageBox::Ok);
@@ -276,7 +251,7 @@ void ClockSuitePage::addWorldClock()
     if (city.isEmpty()) {
         city = m_zoneCombo->currentText();
     }
-    const std::optional<QTimeZone> zone = zoneForId(zoneId);
+    const std::optional<QTimeZone> zone = clocksuite::zoneForId(zoneId);
     if (!zone) {
         QMessageBox::warning(this, tr("mirvale"),
             tr("That timezone isn't available on this system."), QMessageBox::Ok);
@@ -289,7 +264,8 @@ void ClockSuitePage::addWorldClock()
     auto *cityLabel = new QLabel(city, row);
     cityLabel->setMinimumWidth(120);
     rowLayout->addWidget(cityLabel);
-    auto *timeLabel = new QLabel(zoneTimeText(QDateTime::currentDateTimeUtc(), *zone), row);
+    auto *timeLabel =
+        new QLabel(clocksuite::zoneTimeText(QDateTime::currentDateTimeUtc(), *zone), row);
     QFont timeFont = timeLabel->font();
     timeFont.setBold(true);
     timeLabel->setFont(timeFont);
@@ -307,32 +283,22 @@ void ClockSuitePage::addWorldClock()
 
 void ClockSuitePage::toggleWorldClockFloating(const QString &city, const QTimeZone &zone, bool on)
 {
-    if (!on) {
-        const auto it = m_floatingZoneClocks.find(city);
-        if (it != m_floatingZoneClocks.end()) {
-            it->card->close();
-            m_floatingZoneClocks.erase(it);
-        }
-        return;
+    if (on) {
+        m_floatingZoneClocks.show(
+            city, city, clocksuite::zoneTimeText(QDateTime::currentDateTimeUtc(), zone), zone);
+    } else {
+        m_floatingZoneClocks.close(city);
     }
-    if (!m_floatingZoneClocks.contains(city)) {
-        // Cards are keyed by city text, so rows sharing a name share the card.
-        const FloatingDisplay display =
-            makeFloatingDisplay(this, city, zoneTimeText(QDateTime::currentDateTimeUtc(), zone),
-                [this, city](FloatingWidget *) { m_floatingZoneClocks.remove(city); });
-        m_floatingZoneClocks.insert(city, FloatingZoneClock { display.card, display.label, zone });
-    }
-    m_floatingZoneClocks.value(city).card->show();
 }
 
 void ClockSuitePage::addAlarm()
 {
-    Alarm alarm;
+    clocksuite::Alarm alarm;
     alarm.time = m_alarmTimeEdit->time();
     alarm.label = m_alarmLabelEdit->text();
     m_alarms.append(alarm);
 
-    auto *item = new QListWidgetItem(alarmItemText(alarm));
+    auto *item = new QListWidgetItem(clocksuite::alarmItemText(alarm));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
     // Appending emits no itemChanged, so the item joins after its alarm without side effects.
@@ -343,7 +309,7 @@ void ClockSuitePage::addAlarm()
 void ClockSuitePage::checkAlarms(const QTime &now)
 {
     const QDate today = QDate::currentDate();
-    resetAlarmsOnNewDate(m_alarms, m_alarmDate, today);
+    clocksuite::resetAlarmsOnNewDate(m_alarms, m_alarmDate, today);
 
     const QDateTime nowDateTime(today, now);
     const QDateTime previousCheck = m_lastAlarmCheck;
@@ -351,7 +317,7 @@ void ClockSuitePage::checkAlarms(const QTime &now)
     // previous one and leave the rest of this minute's alarms to this call, in list order.
     m_lastAlarmCheck = nowDateTime;
 
-    const QList<int> due = dueAlarms(m_alarms, previousCheck, nowDateTime);
+    const QList<int> due = clocksuite::dueAlarms(m_alarms, previousCheck, nowDateTime);
     for (const int index : due) {
         // A nested tick may have switched state while an earlier box was open.
         if (!m_alarms.at(index).enabled || m_alarms.at(index).firedToday) {

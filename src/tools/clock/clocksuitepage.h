@@ -1,17 +1,16 @@
 #pragma once
 
 #include "alarms.h"
+#include "common/floatingcards.h"
+#include "common/toolpage.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
-#include <QMap>
 #include <QString>
 #include <QTimeZone>
-#include <QWidget>
 
-class FloatingWidget;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -29,26 +28,15 @@ struct WorldClock
     QLabel *timeLabel = nullptr;
 };
 
-// One open floating world-clock card; the card is a child of the page.
-struct FloatingZoneClock
-{
-    FloatingWidget *card = nullptr;
-    QLabel *label = nullptr;
-    QTimeZone zone;
-};
-
 // The clock page: local time and date, stopwatch, countdown, world clocks and daily alarms,
 // all driven by one one-second tick that keeps running while other pages are shown.
-class ClockSuitePage : public QWidget
+class ClockSuitePage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit ClockSuitePage(QWidget *parent = nullptr);
     ~ClockSuitePage() override;
-
-signals:
-    void backRequested();
 
 private slots:
     void tick();
@@ -60,7 +48,6 @@ private slots:
     void startTimer();
 
 private:
-    QWidget *buildHeader();
     QWidget *buildClockSection();
     QWidget *buildAlarmSection();
     QWidget *buildStopwatchSection();
@@ -73,12 +60,12 @@ private:
     QLabel *m_clockLabel = nullptr;
     QLabel *m_dateLabel = nullptr;
     QCheckBox *m_keepFloatingCheck = nullptr;
-    FloatingWidget *m_floatingClock = nullptr;
-    QLabel *m_floatingClockLabel = nullptr;
+    // The floating local clock: one card, under the empty key.
+    FloatingCards<> m_floatingClock { this };
     QTimeEdit *m_alarmTimeEdit = nullptr;
     QLineEdit *m_alarmLabelEdit = nullptr;
     QListWidget *m_alarmList = nullptr;
-    QList<Alarm> m_alarms;
+    QList<clocksuite::Alarm> m_alarms;
     QLabel *m_stopwatchLabel = nullptr;
     QPushButton *m_stopwatchButton = nullptr;
     qint64 m_stopwatchAccumulatedMs = 0;
@@ -93,7 +80,8 @@ private:
     QWidget *m_worldClockHost = nullptr;
     QVBoxLayout *m_worldClockLayout = nullptr;
     QList<WorldClock> m_worldClocks;
-    QMap<QString, FloatingZoneClock> m_floatingZoneClocks;
+    // Keyed by city text, so rows that share a name share the card.
+    FloatingCards<QTimeZone> m_floatingZoneClocks { this };
 
     // The alarm check's memory: the date it last saw (a new date re-arms every alarm) and
     // when it last ran (so a tick that misses second 0 still rings the alarms of its minute).

@@ -1,6 +1,10 @@
 #include "cardgrid.h"
 
+namespace days {
+
 CardCell counterCardCell(int index)
 {
-    return CardCell { index / CounterCardColumns, index % CounterCardColumns };
+    return CardCell { index / kCounterCardColumns, index % kCounterCardColumns };
 }
+
+} // namespace days

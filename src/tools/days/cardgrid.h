@@ -1,7 +1,9 @@
 #pragma once
 
+namespace days {
+
 // Where the counter cards go: rows of three, left to right, in the order they were added.
-constexpr int CounterCardColumns = 3;
+constexpr int kCounterCardColumns = 3;
 
 struct CardCell
 {
@@ -11,3 +13,5 @@ struct CardCell
 
 // The grid cell of the card at position index (0-based) among the counters.
 CardCell counterCardCell(int index);
+
+} // namespace days

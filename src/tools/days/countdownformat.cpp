@@ -1,6 +1,6 @@
 #include "countdownformat.h"
 
-#include <QDateTime>
+namespace days {
 
 QString formatCountdown(qint64 secs, const QString &agoWord)
 {
@@ -23,7 +23,4 @@ QString formatCountdown(qint64 secs, const QString &agoWord)
     return text;
 }
 
-QString formatCountdownTo(const QDateTime &now, const QDateTime &target, const QString &agoWord)
-{
-    return formatCountdown(now.secsTo(target), agoWord);
-}
+} // namespace days

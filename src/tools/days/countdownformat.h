@@ -3,13 +3,11 @@
 #include <QString>
 #include <QtGlobal>
 
-class QDateTime;
+namespace days {
 
 // "%1d %2:%3:%4" for a signed number of seconds: days without limit, then hours, minutes and
 // seconds two digits wide. A negative span (the moment has passed) gets a space and agoWord
 // behind it; zero counts as not yet passed.
 QString formatCountdown(qint64 secs, const QString &agoWord);
 
-// The count from now to target in whole seconds, truncated toward zero. Both are compared as
-// instants, so a daylight-saving change in between shortens or lengthens the count by the shift.
-QString formatCountdownTo(const QDateTime &now, const QDateTime &target, const QString &agoWord);
+} // namespace days

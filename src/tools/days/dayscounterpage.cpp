@@ -1,8 +1,5 @@
 #include "dayscounterpage.h"
 
-#include "common/floatingdisplay.h"
-#include "common/floatingwidget.h"
-#include "common/toolpageheader.h"
 #include "tools/days/cardgrid.h"
 #include "tools/days/countdownformat.h"
 
@@ -19,13 +16,10 @@
 #include <memory>
 
 DaysCounterPage::DaysCounterPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Days counter"), parent)
 {
     setObjectName(QStringLiteral("DaysCounterPage"));
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
-    layout->setSpacing(20);
-    layout->addWidget(buildHeader());
+    QVBoxLayout *layout = pageLayout();
 
     // The theme sheets style "QRPreview" on labels only, so this row draws no frame of its own.
     auto *inputRow = new QWidget(this);
@@ -59,16 +53,9 @@ DaysCounterPage::DaysCounterPage(QWidget *parent)
     timer->start(1000);
 }
 
-QWidget *DaysCounterPage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Days counter"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &DaysCounterPage::backRequested);
-    return header;
-}
-
 QString DaysCounterPage::formatRemaining(qint64 secs)
 {
-    return formatCountdown(secs, tr("ago"));
+    return days::formatCountdown(secs, tr("ago"));
 }
 
 void DaysCounterPage::addCounter()
@@ -126,7 +113,7 @@ void DaysCounterPage::rebuildCards()
         cardLayout->addWidget(title);
         cardLayout->addWidget(pin);
 
-        const CardCell cell = counterCardCell(i);
+        const days::CardCell cell = days::counterCardCell(i);
         m_cardsGrid->addWidget(card, cell.row, cell.column);
     }
 }
@@ -139,34 +126,17 @@ void DaysCounterPage::tick()
                 formatRemaining(QDateTime::currentDateTime().secsTo(counter.target)));
         }
     }
-    for (const FloatingCounter &floating : std::as_const(m_floating)) {
-        floating.label->setText(
-            formatRemaining(QDateTime::currentDateTime().secsTo(floating.target)));
-    }
+    m_floating.refresh([](const QDateTime &target) {
+        return formatRemaining(QDateTime::currentDateTime().secsTo(target));
+    });
 }
 
 void DaysCounterPage::toggleCounterFloating(const QString &title, const QDateTime &target, bool on)
 {
-    if (!on) {
-        const auto it = m_floating.constFind(title);
-        if (it != m_floating.constEnd()) {
-            it->card->close();
-            m_floating.erase(it);
-        }
-        return;
+    if (on) {
+        m_floating.show(
+            title, title, formatRemaining(QDateTime::currentDateTime().secsTo(target)), target);
+    } else {
+        m_floating.close(title);
     }
-
-    if (!m_floating.contains(title)) {
-        const FloatingDisplay display = makeFloatingDisplay(this, title,
-            formatRemaining(QDateTime::currentDateTime().secsTo(target)),
-            [this, title](FloatingWidget *card) {
-                // Only the card still on record for this title may drop the record.
-                const auto it = m_floating.constFind(title);
-                if (it != m_floating.constEnd() && it->card == card) {
-                    m_floating.remove(title);
-                }
-            });
-        m_floating.insert(title, FloatingCounter { display.card, display.label, target });
-    }
-    m_floating.value(title).card->show();
 }

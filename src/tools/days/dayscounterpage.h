@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/floatingcards.h"
+#include "common/toolpage.h"
+
 #include <QDateTime>
 #include <QList>
-#include <QMap>
 #include <QString>
-#include <QWidget>
 
-class FloatingWidget;
 class QDateTimeEdit;
 class QGridLayout;
 class QLabel;
@@ -14,15 +14,12 @@ class QLineEdit;
 
 // Titled countdowns to a date and time, one card each, counting every second; any of them can be
 // pinned to the screen as a floating card, one floating card per title. Nothing is stored.
-class DaysCounterPage : public QWidget
+class DaysCounterPage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit DaysCounterPage(QWidget *parent = nullptr);
-
-signals:
-    void backRequested();
 
 private slots:
     void addCounter();
@@ -36,14 +33,6 @@ private:
         QLabel *remainingLabel = nullptr; // the card's count; replaced by every rebuild
     };
 
-    struct FloatingCounter
-    {
-        FloatingWidget *card = nullptr;
-        QLabel *label = nullptr;
-        QDateTime target;
-    };
-
-    QWidget *buildHeader();
     void rebuildCards();
     void toggleCounterFloating(const QString &title, const QDateTime &target, bool on);
     static QString formatRemaining(qint64 secs);
@@ -53,5 +42,6 @@ private:
     QWidget *m_cardsHost = nullptr;
     QGridLayout *m_cardsGrid = nullptr;
     QList<Counter> m_counters;
-    QMap<QString, FloatingCounter> m_floating;
+    // Keyed by title, each with the target of the counter whose pin opened it.
+    FloatingCards<QDateTime> m_floating { this };
 };

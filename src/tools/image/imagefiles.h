@@ -4,7 +4,7 @@
 #include <QString>
 
 // Reading and writing the resizer's image files.
-namespace ImageFiles {
+namespace image {
 
 struct LoadResult
 {
@@ -27,4 +27,4 @@ struct SaveResult
 // failed write leaves an existing file as it was.
 SaveResult save(const QImage &image, const QString &path);
 
-} // namespace ImageFiles
+} // namespace image

@@ -1,6 +1,5 @@
 #include "imageresizerpage.h"
 
-#include "common/toolpageheader.h"
 #include "imagefiles.h"
 #include "resizemath.h"
 
@@ -22,18 +21,14 @@
 #include <vector>
 
 namespace {
-constexpr QSize PreviewSize(220, 180);
+constexpr QSize kPreviewSize(220, 180);
 } // namespace
 
 ImageResizerPage::ImageResizerPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Image resizer"), parent)
 {
     setObjectName(QStringLiteral("ImageResizerPage"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
-    layout->setSpacing(20);
-    layout->addWidget(buildHeader());
+    QVBoxLayout *layout = pageLayout();
 
     auto *row = new QHBoxLayout;
     row->setSpacing(20);
@@ -41,7 +36,7 @@ ImageResizerPage::ImageResizerPage(QWidget *parent)
 
     m_preview = new QLabel(tr("Drop an image or\nclick Browse"), this);
     m_preview->setObjectName(QStringLiteral("QRPreview"));
-    m_preview->setFixedSize(PreviewSize);
+    m_preview->setFixedSize(kPreviewSize);
     m_preview->setAlignment(Qt::AlignCenter);
     row->addWidget(m_preview, 0);
 
@@ -77,10 +72,10 @@ ImageResizerPage::ImageResizerPage(QWidget *parent)
     auto *sizeRow = new QHBoxLayout;
     m_widthEdit = new QLineEdit(this);
     m_widthEdit->setPlaceholderText(tr("Width"));
-    m_widthEdit->setValidator(new QIntValidator(ResizeMath::MinSide, ResizeMath::MaxSide, this));
+    m_widthEdit->setValidator(new QIntValidator(image::kMinSide, image::kMaxSide, this));
     m_heightEdit = new QLineEdit(this);
     m_heightEdit->setPlaceholderText(tr("Height"));
-    m_heightEdit->setValidator(new QIntValidator(ResizeMath::MinSide, ResizeMath::MaxSide, this));
+    m_heightEdit->setValidator(new QIntValidator(image::kMinSide, image::kMaxSide, this));
     sizeRow->addWidget(m_widthEdit);
     sizeRow->addWidget(m_heightEdit);
     column->addLayout(sizeRow);
@@ -104,13 +99,6 @@ ImageResizerPage::ImageResizerPage(QWidget *parent)
     layout->addStretch(1);
 }
 
-QWidget *ImageResizerPage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Image resizer"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &ImageResizerPage::backRequested);
-    return header;
-}
-
 void ImageResizerPage::browseForImage()
 {
     const QString path = QFileDialog::getOpenFileName(this, tr("Choose an image"), QString(),
@@ -118,7 +106,7 @@ void ImageResizerPage::browseForImage()
     if (path.isEmpty()) {
         return;
     }
-    const ImageFiles::LoadResult loaded = ImageFiles::load(path);
+    const image::LoadResult loaded = image::load(path);
     if (loaded.image.isNull()) {
         warn(tr("Could not load that image."));
         return;
@@ -144,13 +132,12 @@ void ImageResizerPage::resizeAndSave()
         return;
     }
     const std::optional<QSize> box =
-        ResizeMath::parseTargetSize(m_widthEdit->text(), m_heightEdit->text());
+        image::parseTargetSize(m_widthEdit->text(), m_heightEdit->text());
     if (!box) {
         warn(tr("Enter a valid width and height."));
         return;
     }
-    const QSize target =
-        ResizeMath::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked());
+    const QSize target = image::fittedSize(m_image.size(), *box, m_keepRatioRadio->isChecked());
     // Smooth scaling fills tables as long as the target's sides before it asks for the image,
     // whatever the memory: make sure an image of that size can be had at all first. The target
     // already keeps the proportions when asked to, so it is used as it is.
@@ -167,29 +154,29 @@ void ImageResizerPage::resizeAndSave()
     }
 
     const QString savePath = QFileDialog::getSaveFileName(this, tr("Save resized image"),
-        ResizeMath::resizedPath(m_imagePath), tr("PNG (*.png);;JPEG (*.jpg)"));
+        image::resizedPath(m_imagePath), tr("PNG (*.png);;JPEG (*.jpg)"));
     if (savePath.isEmpty()) {
         return;
     }
-    if (!ImageFiles::save(resized, savePath).ok) {
+    if (!image::save(resized, savePath).ok) {
         warn(tr("Could not save the file."));
         return;
     }
 
     QString thumbnailProblem;
     if (m_thumbnailCheck->isChecked()) {
-        const QString thumbPath = ResizeMath::thumbnailPath(savePath);
+        const QString thumbPath = image::thumbnailPath(savePath);
         const QString saved = QDir::toNativeSeparators(savePath);
         const QString thumbName = QDir::toNativeSeparators(thumbPath);
         // Saving "photo.png" beside a loaded "photo_thumb.png" must not replace the source.
-        if (ResizeMath::isSameFile(thumbPath, m_imagePath)) {
+        if (image::isSameFile(thumbPath, m_imagePath)) {
             thumbnailProblem = tr("The resized image was saved as %1, but no thumbnail was "
                                   "written: %2 is the image being resized.")
                                    .arg(saved, thumbName);
         } else {
-            const QImage thumb = m_image.scaled(ResizeMath::thumbnailSize(m_image.size()),
+            const QImage thumb = m_image.scaled(image::thumbnailSize(m_image.size()),
                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            const ImageFiles::SaveResult written = ImageFiles::save(thumb, thumbPath);
+            const image::SaveResult written = image::save(thumb, thumbPath);
             if (!written.ok) {
                 thumbnailProblem = tr("The resized image was saved as %1, but the thumbnail %2 "
                                       "could not be written: %3")
@@ -206,7 +193,7 @@ void ImageResizerPage::resizeAndSave()
 void ImageResizerPage::showInPreview(const QImage &image)
 {
     m_preview->setPixmap(QPixmap::fromImage(
-        image.scaled(PreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        image.scaled(kPreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void ImageResizerPage::warn(const QString &text)

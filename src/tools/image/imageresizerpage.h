@@ -1,8 +1,9 @@
 #pragma once
 
+#include "common/toolpage.h"
+
 #include <QImage>
 #include <QString>
-#include <QWidget>
 
 class QCheckBox;
 class QLabel;
@@ -11,15 +12,12 @@ class QRadioButton;
 
 // Loads one image, resizes it to a preset or typed size, exactly or keeping its proportions,
 // and saves the result (and, when asked, a 160 px thumbnail beside it) as PNG or JPEG.
-class ImageResizerPage : public QWidget
+class ImageResizerPage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit ImageResizerPage(QWidget *parent = nullptr);
-
-signals:
-    void backRequested();
 
 private slots:
     void browseForImage();
@@ -27,7 +25,6 @@ private slots:
     void resizeAndSave();
 
 private:
-    QWidget *buildHeader();
     void showInPreview(const QImage &image);
     void warn(const QString &text);
 

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace ResizeMath {
+namespace image {
 
 std::optional<QSize> parseTargetSize(const QString &width, const QString &height)
 {
@@ -11,7 +11,7 @@ std::optional<QSize> parseTargetSize(const QString &width, const QString &height
     bool heightOk = false;
     const int w = width.toInt(&widthOk);
     const int h = height.toInt(&heightOk);
-    if (!widthOk || !heightOk || w < MinSide || h < MinSide) {
+    if (!widthOk || !heightOk || w < kMinSide || h < kMinSide) {
         return std::nullopt;
     }
     return QSize(w, h);
@@ -28,13 +28,13 @@ QSize fittedSize(const QSize &source, const QSize &box, bool keepRatio)
 
 QSize thumbnailSize(const QSize &source)
 {
-    return fittedSize(source, QSize(ThumbnailSide, ThumbnailSide), true);
+    return fittedSize(source, QSize(kThumbnailSide, kThumbnailSide), true);
 }
 
 bool fitsPixelBudget(const QSize &size)
 {
     return size.width() > 0 && size.height() > 0
-        && qint64(size.width()) * qint64(size.height()) <= MaxPixels;
+        && qint64(size.width()) * qint64(size.height()) <= kMaxPixels;
 }
 
 QString markedPath(const QString &path, const QString &marker)
@@ -63,4 +63,4 @@ bool isSameFile(const QString &a, const QString &b)
     return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
 }
 
-} // namespace ResizeMath
+} // namespace image

@@ -1,6 +1,5 @@
 #include "pdftoolspage.h"
 
-#include "common/toolpageheader.h"
 #include "thumbnaillist.h"
 
 #include <QHBoxLayout>
@@ -11,15 +10,16 @@
 #include <QVBoxLayout>
 
 PdfToolsPage::PdfToolsPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("PDF tools"), parent)
 {
     setObjectName(QStringLiteral("PdfToolsPage"));
 
-    auto *layout = new QVBoxLayout(this);
+    QVBoxLayout *layout = pageLayout();
     layout->setContentsMargins(28, 24, 28, 20);
     layout->setSpacing(10);
 
-    layout->addWidget(buildHeader());
+    // The header is the column's first row already; this adds the page count and "Close".
+    buildHeader();
     layout->addWidget(buildToolbar());
     m_stampBar = buildStampBar();
     m_stampBar->hide();
@@ -46,16 +46,14 @@ PdfToolsPage::~PdfToolsPage() = default;
 
 QWidget *PdfToolsPage::buildHeader()
 {
-    auto *header = new ToolPageHeader(tr("< Back"), tr("PDF tools"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &PdfToolsPage::backRequested);
-
     // The count sits right after the title, before the row's stretch; "Close" goes at the end.
-    QHBoxLayout *row = header->row();
-    const int afterTitle = row->indexOf(header->titleLabel()) + 1;
+    QHBoxLayout *row = headerRow();
+    QWidget *header = row->parentWidget();
+    const int stretch = row->count() - 1;
     m_infoLabel = new QLabel(header);
     m_infoLabel->setStyleSheet(QStringLiteral("color: #888780;"));
-    row->insertSpacing(afterTitle, 12);
-    row->insertWidget(afterTitle + 1, m_infoLabel);
+    row->insertSpacing(stretch, 12);
+    row->insertWidget(stretch + 1, m_infoLabel);
 
     auto *closeButton = new QPushButton(tr("Close"), header);
     connect(closeButton, &QPushButton::clicked, this, &PdfToolsPage::closeDocument);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/toolpage.h"
 #include "tools/pdf/pagecomment.h"
 #include "tools/pdf/thumbnailcache.h"
 
@@ -9,7 +10,6 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QString>
-#include <QWidget>
 
 class QComboBox;
 class QGridLayout;
@@ -32,16 +32,13 @@ class QToolButton;
 //   pdftoolspage_export.cpp    saving, export, merge and split
 //   pdftoolspage_modes.cpp     crop, highlight and fill-and-sign mouse modes
 //   pdftoolspage_ocr.cpp       text recognition
-class PdfToolsPage : public QWidget
+class PdfToolsPage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit PdfToolsPage(QWidget *parent = nullptr);
     ~PdfToolsPage() override;
-
-signals:
-    void backRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,6 +1,5 @@
 #include "qrgeneratorpage.h"
 
-#include "common/toolpageheader.h"
 #include "qrsymbol.h"
 
 #include <QComboBox>
@@ -15,22 +14,14 @@
 
 namespace {
 
-constexpr int previewSide = 220;
+constexpr int kPreviewSide = 220;
 
 } // namespace
 
 QRGeneratorPage::QRGeneratorPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("QR generator"), parent)
 {
     setObjectName(QStringLiteral("QRGeneratorPage"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
-    layout->setSpacing(20);
-
-    QWidget *header = buildHeader();
-    layout->addWidget(header);
-
     auto *body = new QHBoxLayout;
     body->setSpacing(20);
     QWidget *controls = buildControls();
@@ -38,28 +29,21 @@ QRGeneratorPage::QRGeneratorPage(QWidget *parent)
 
     m_preview = new QLabel(this);
     m_preview->setObjectName(QStringLiteral("QRPreview"));
-    m_preview->setFixedSize(previewSide, previewSide);
+    m_preview->setFixedSize(kPreviewSide, kPreviewSide);
     m_preview->setAlignment(Qt::AlignCenter);
     body->addWidget(m_preview, 0);
 
-    layout->addLayout(body, 0);
-    layout->addStretch(1);
+    pageLayout()->addLayout(body, 0);
+    pageLayout()->addStretch(1);
 
     // Connected only now, after the initial text and indices are in place, so nothing fires
     // while the page is being built.
     auto *saveButton = controls->findChild<QPushButton *>(QStringLiteral("PrimaryButton"));
-    auto *backButton = header->findChild<QPushButton *>(QStringLiteral("BackButton"));
     connect(m_input, &QLineEdit::textChanged, this, &QRGeneratorPage::regenerate);
     connect(m_accuracy, &QComboBox::currentIndexChanged, this, &QRGeneratorPage::regenerate);
     connect(saveButton, &QPushButton::clicked, this, &QRGeneratorPage::savePng);
-    connect(backButton, &QPushButton::clicked, this, &QRGeneratorPage::backRequested);
 
     regenerate();
-}
-
-QWidget *QRGeneratorPage::buildHeader()
-{
-    return new ToolPageHeader(tr("< Back"), tr("QR generator"), this);
 }
 
 QWidget *QRGeneratorPage::buildControls()
@@ -77,8 +61,8 @@ QWidget *QRGeneratorPage::buildControls()
 
     layout->addWidget(new QLabel(tr("Save resolution"), column));
     m_resolution = new QComboBox(column);
-    for (int i = 0; i < qrSaveSideCount; ++i) {
-        m_resolution->addItem(QStringLiteral("%1 x %1 px").arg(qrSaveSideForIndex(i)));
+    for (int i = 0; i < qr::kSaveSideCount; ++i) {
+        m_resolution->addItem(QStringLiteral("%1 x %1 px").arg(qr::saveSideForIndex(i)));
     }
     m_resolution->setCurrentIndex(1);
     layout->addWidget(m_resolution);
@@ -107,15 +91,15 @@ void QRGeneratorPage::regenerate()
         return;
     }
 
-    const std::optional<QrMatrix> matrix =
-        encodeQrText(text, qrLevelForIndex(m_accuracy->currentIndex()));
+    const std::optional<qr::Matrix> matrix =
+        qr::encodeText(text, qr::levelForIndex(m_accuracy->currentIndex()));
     if (!matrix) {
         m_preview->setText(tr("Could not encode\nthis text"));
         m_image = QImage();
         return;
     }
 
-    m_image = paintQrSymbol(*matrix);
+    m_image = qr::paintSymbol(*matrix);
     m_preview->setPixmap(QPixmap::fromImage(m_image).scaled(
         m_preview->size(), Qt::KeepAspectRatio, Qt::FastTransformation));
 }
@@ -128,14 +112,14 @@ void QRGeneratorPage::savePng()
         return;
     }
 
-    const int side = qrSaveSideForIndex(m_resolution->currentIndex());
+    const int side = qr::saveSideForIndex(m_resolution->currentIndex());
     const QString fileName = QFileDialog::getSaveFileName(
         this, tr("Save QR code"), QStringLiteral("qr-code.png"), tr("PNG image (*.png)"));
     if (fileName.isEmpty()) {
         return;
     }
 
-    if (!writePngFile(scaleQrSymbol(m_image, side), fileName)) {
+    if (!qr::writePngFile(qr::scaleSymbol(m_image, side), fileName)) {
         QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "common/toolpage.h"
+
 #include <QImage>
-#include <QWidget>
 
 class QComboBox;
 class QLabel;
@@ -9,22 +10,18 @@ class QLineEdit;
 
 // Turns the typed text into a QR symbol, previews it while the user types and saves it as a
 // square PNG at one of four sizes.
-class QRGeneratorPage : public QWidget
+class QRGeneratorPage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit QRGeneratorPage(QWidget *parent = nullptr);
 
-signals:
-    void backRequested();
-
 private slots:
     void regenerate();
     void savePng();
 
 private:
-    QWidget *buildHeader();
     QWidget *buildControls();
 
     QLineEdit *m_input = nullptr;

@@ -6,13 +6,15 @@
 #include <array>
 #include <memory>
 
+namespace qr {
+
 namespace {
 
-constexpr std::array<int, qrSaveSideCount> saveSides = { 256, 512, 1024, 2048 };
+constexpr std::array<int, kSaveSideCount> kSaveSides = { 256, 512, 1024, 2048 };
 
 // ECI designator for UTF-8. Without it readers take byte-mode data as ISO-8859-1 or guess the
 // character set, and "é" came back as "Ã©" or as a CJK character.
-constexpr unsigned int utf8Eci = 26;
+constexpr unsigned int kUtf8Eci = 26;
 
 using QrCodePtr = std::unique_ptr<QRcode, decltype(&QRcode_free)>;
 using QrInputPtr = std::unique_ptr<QRinput, decltype(&QRinput_free)>;
@@ -45,7 +47,7 @@ QrCodePtr encodeBytes(const QByteArray &bytes, QRecLevel level)
     }
     const bool hasNonAscii = std::any_of(
         bytes.cbegin(), bytes.cend(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (hasNonAscii && QRinput_appendECIheader(input.get(), utf8Eci) != 0) {
+    if (hasNonAscii && QRinput_appendECIheader(input.get(), kUtf8Eci) != 0) {
         return QrCodePtr(nullptr, &QRcode_free);
     }
     if (QRinput_append(input.get(), QR_MODE_8, int(bytes.size()),
@@ -58,7 +60,7 @@ QrCodePtr encodeBytes(const QByteArray &bytes, QRecLevel level)
 
 } // namespace
 
-QRecLevel qrLevelForIndex(int index)
+QRecLevel levelForIndex(int index)
 {
     switch (index) {
     case 0:
@@ -74,15 +76,15 @@ QRecLevel qrLevelForIndex(int index)
     }
 }
 
-int qrSaveSideForIndex(int index)
+int saveSideForIndex(int index)
 {
-    if (index < 0 || index >= qrSaveSideCount) {
-        return saveSides[1];
+    if (index < 0 || index >= kSaveSideCount) {
+        return kSaveSides[1];
     }
-    return saveSides[static_cast<std::size_t>(index)];
+    return kSaveSides[static_cast<std::size_t>(index)];
 }
 
-std::optional<QrMatrix> encodeQrText(const QString &text, QRecLevel level)
+std::optional<Matrix> encodeText(const QString &text, QRecLevel level)
 {
     const QByteArray bytes = text.toUtf8();
     if (bytes.isEmpty()) {
@@ -92,14 +94,14 @@ std::optional<QrMatrix> encodeQrText(const QString &text, QRecLevel level)
     if (!code || code->width <= 0 || !code->data) {
         return std::nullopt;
     }
-    QrMatrix matrix;
+    Matrix matrix;
     matrix.width = code->width;
     matrix.modules = QByteArray(
         reinterpret_cast<const char *>(code->data), qsizetype(code->width) * code->width);
     return matrix;
 }
 
-QImage paintQrSymbol(const QrMatrix &matrix)
+QImage paintSymbol(const Matrix &matrix)
 {
     if (matrix.width <= 0 || matrix.modules.size() < qsizetype(matrix.width) * matrix.width) {
         return {};
@@ -118,7 +120,7 @@ QImage paintQrSymbol(const QrMatrix &matrix)
     return image;
 }
 
-QImage scaleQrSymbol(const QImage &symbol, int side)
+QImage scaleSymbol(const QImage &symbol, int side)
 {
     return symbol.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation);
 }
@@ -130,3 +132,5 @@ bool writePngFile(const QImage &image, const QString &fileName, QString *errorSt
     }
     return writeImageAtomically(fileName, image, "PNG", errorString);
 }
+
+} // namespace qr

@@ -8,9 +8,11 @@
 
 #include <optional>
 
+namespace qr {
+
 // A QR symbol as the encoder returns it: `width` modules per side, one byte per module, row by
 // row from the top row and each row from left to right; bit 0 set means a dark module.
-struct QrMatrix
+struct Matrix
 {
     int width = 0;
     QByteArray modules;
@@ -19,22 +21,24 @@ struct QrMatrix
 };
 
 // The error-correction level behind each "Scan accuracy" index; any other index means medium.
-QRecLevel qrLevelForIndex(int index);
+QRecLevel levelForIndex(int index);
 
 // The side in pixels of the saved file for each "Save resolution" index.
-int qrSaveSideForIndex(int index);
-constexpr int qrSaveSideCount = 4;
+int saveSideForIndex(int index);
+constexpr int kSaveSideCount = 4;
 
 // Encodes the text's UTF-8 bytes at the given level in the smallest version that holds them.
 // Returns nothing when the text is empty or does not fit in the largest symbol at that level.
-std::optional<QrMatrix> encodeQrText(const QString &text, QRecLevel level);
+std::optional<Matrix> encodeText(const QString &text, QRecLevel level);
 
 // One pixel per module, dark modules opaque black on white, without a quiet zone.
-QImage paintQrSymbol(const QrMatrix &matrix);
+QImage paintSymbol(const Matrix &matrix);
 
 // The symbol enlarged to side x side pixels by nearest neighbour, so modules stay sharp.
-QImage scaleQrSymbol(const QImage &symbol, int side);
+QImage scaleSymbol(const QImage &symbol, int side);
 
 // Writes the image as PNG data whatever the name's suffix; the old file, if any, stays intact
 // when writing fails.
 bool writePngFile(const QImage &image, const QString &fileName, QString *errorString = nullptr);
+
+} // namespace qr

@@ -1,6 +1,5 @@
 #include "texttoolspage.h"
 
-#include "common/toolpageheader.h"
 #include "texttransforms.h"
 
 #include <QClipboard>
@@ -26,14 +25,11 @@ void rewritePlainText(QTextEdit *editor, QString (*transform)(const QString &))
 } // namespace
 
 TextToolsPage::TextToolsPage(QWidget *parent)
-    : QWidget(parent)
+    : ToolPage(tr("Text tools"), parent)
 {
     setObjectName(QStringLiteral("TextToolsPage"));
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(28, 24, 28, 28);
+    QVBoxLayout *layout = pageLayout();
     layout->setSpacing(16);
-
-    layout->addWidget(buildHeader());
 
     m_editor = new QTextEdit(this);
     m_editor->setObjectName(QStringLiteral("TextEditor"));
@@ -57,13 +53,6 @@ TextToolsPage::TextToolsPage(QWidget *parent)
     connect(m_editor, &QTextEdit::textChanged, this, &TextToolsPage::updateCounts);
 }
 
-QWidget *TextToolsPage::buildHeader()
-{
-    auto *header = new ToolPageHeader(tr("< Back"), tr("Text tools"), this);
-    connect(header->backButton(), &QPushButton::clicked, this, &TextToolsPage::backRequested);
-    return header;
-}
-
 QWidget *TextToolsPage::buildButtonGrid()
 {
     auto *grid = new QWidget(this);
@@ -84,14 +73,14 @@ QWidget *TextToolsPage::buildButtonGrid()
         { tr("Copy"), &TextToolsPage::copyToClipboard },
     };
 
-    constexpr int columns = 5;
+    constexpr int kColumns = 5;
     int row = 0;
     int column = 0;
     for (const auto &[label, slot] : buttons) {
         auto *button = new QPushButton(label, grid);
         connect(button, &QPushButton::clicked, this, slot);
         gridLayout->addWidget(button, row, column);
-        if (++column == columns) {
+        if (++column == kColumns) {
             column = 0;
             ++row;
         }
@@ -101,7 +90,7 @@ QWidget *TextToolsPage::buildButtonGrid()
 
 void TextToolsPage::reverseText()
 {
-    rewritePlainText(m_editor, &TextTransforms::reversed);
+    rewritePlainText(m_editor, &text::reversed);
 }
 
 void TextToolsPage::alignLeft()
@@ -121,27 +110,27 @@ void TextToolsPage::alignRight()
 
 void TextToolsPage::reversePerLine()
 {
-    rewritePlainText(m_editor, &TextTransforms::reversedPerLine);
+    rewritePlainText(m_editor, &text::reversedPerLine);
 }
 
 void TextToolsPage::reverseWordOrder()
 {
-    rewritePlainText(m_editor, &TextTransforms::wordOrderReversed);
+    rewritePlainText(m_editor, &text::wordOrderReversed);
 }
 
 void TextToolsPage::removeEmptyLines()
 {
-    rewritePlainText(m_editor, &TextTransforms::withoutEmptyLines);
+    rewritePlainText(m_editor, &text::withoutEmptyLines);
 }
 
 void TextToolsPage::removeDoubleSpaces()
 {
-    rewritePlainText(m_editor, &TextTransforms::withoutDoubleSpaces);
+    rewritePlainText(m_editor, &text::withoutDoubleSpaces);
 }
 
 void TextToolsPage::tabsToSpaces()
 {
-    rewritePlainText(m_editor, &TextTransforms::tabsToSpaces);
+    rewritePlainText(m_editor, &text::tabsToSpaces);
 }
 
 void TextToolsPage::copyToClipboard()
@@ -152,6 +141,6 @@ void TextToolsPage::copyToClipboard()
 void TextToolsPage::updateCounts()
 {
     const QString text = m_editor->toPlainText();
-    m_wordCountLabel->setText(tr("Word count: %1").arg(TextTransforms::wordCount(text)));
-    m_lineCountLabel->setText(tr("Line count: %1").arg(TextTransforms::lineCount(text)));
+    m_wordCountLabel->setText(tr("Word count: %1").arg(text::wordCount(text)));
+    m_lineCountLabel->setText(tr("Line count: %1").arg(text::lineCount(text)));
 }

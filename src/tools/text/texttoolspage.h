@@ -1,21 +1,18 @@
 #pragma once
 
-#include <QWidget>
+#include "common/toolpage.h"
 
 class QLabel;
 class QTextEdit;
 
 // A text editor with one-click transformations of its plain text, paragraph alignment, copying
 // to the clipboard and live word and line counts.
-class TextToolsPage : public QWidget
+class TextToolsPage : public ToolPage
 {
     Q_OBJECT
 
 public:
     explicit TextToolsPage(QWidget *parent = nullptr);
-
-signals:
-    void backRequested();
 
 private slots:
     void reverseText();
@@ -31,7 +28,6 @@ private slots:
     void updateCounts();
 
 private:
-    QWidget *buildHeader();
     QWidget *buildButtonGrid();
 
     QTextEdit *m_editor = nullptr;

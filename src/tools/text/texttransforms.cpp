@@ -5,6 +5,8 @@
 #include <QTextBoundaryFinder>
 #include <QVarLengthArray>
 
+namespace text {
+
 namespace {
 
 // Calls f(content, lineBreak) for every line, in order. The break is "\n" or "\r\n", and empty
@@ -62,8 +64,6 @@ bool isAsciiSpace(QChar c)
 }
 
 } // namespace
-
-namespace TextTransforms {
 
 QString reversed(const QString &text)
 {
@@ -172,4 +172,4 @@ qsizetype lineCount(const QString &text)
     return text.isEmpty() ? 0 : text.count(u'\n') + 1;
 }
 
-} // namespace TextTransforms
+} // namespace text

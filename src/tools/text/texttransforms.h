@@ -9,7 +9,7 @@
 // with Windows line endings keeps them. Reversing works on grapheme clusters (what a reader sees
 // as one character), so surrogate pairs, emoji sequences and combining marks stay intact and
 // reversing twice gives back the original text.
-namespace TextTransforms {
+namespace text {
 
 // The whole text backwards: the last line comes first and every line reads backwards.
 QString reversed(const QString &text);
@@ -36,4 +36,4 @@ qsizetype wordCount(const QString &text);
 // 0 for an empty text, otherwise the number of line feeds plus one.
 qsizetype lineCount(const QString &text);
 
-} // namespace TextTransforms
+} // namespace text

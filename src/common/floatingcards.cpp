@@ -1,13 +1,10 @@
-#include "floatingdisplay.h"
+#include "floatingcards.h"
 
-#include "floatingwidget.h"
-
-#include <QLabel>
 #include <QObject>
 #include <QVBoxLayout>
 
 FloatingDisplay makeFloatingDisplay(QWidget *host, const QString &title, const QString &text,
-    const std::function<void(FloatingWidget *card)> &forget)
+    const std::function<void(FloatingWidget *card)> &closed)
 {
     auto *card = new FloatingWidget(title, host);
     // Its size and weight come from the style sheets.
@@ -17,6 +14,6 @@ FloatingDisplay makeFloatingDisplay(QWidget *host, const QString &title, const Q
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label);
     card->adjustSize();
-    QObject::connect(card, &FloatingWidget::closeRequested, host, [card, forget] { forget(card); });
+    QObject::connect(card, &FloatingWidget::closeRequested, host, [card, closed] { closed(card); });
     return { card, label };
 }
