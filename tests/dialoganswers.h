@@ -42,6 +42,10 @@ struct Step
             QTimer::singleShot(0, w, [w, answer = steps.at(next++).answer] { answer(w); });
             return;
         }
+        // A progress dialog asks nothing: it goes once its work is done.
+        if (qobject_cast<QProgressDialog *>(w)) {
+            return;
+        }
         errors << QStringLiteral("unexpected dialog: ") + shown;
         QTimer::singleShot(0, w, [w] { w->close(); });
     });

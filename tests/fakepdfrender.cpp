@@ -11,6 +11,7 @@
 //     cut              after the last page, print "pag" without a newline
 //     exit N           after the last page, exit with status N
 //     stop             exit with status 0
+//     blank            tell every page of its range as "blank"
 //     shrink           after the last page, try to cut the page area to nothing
 //     swap FROM TO     rename FROM over TO, then go on
 //     pid FILE         write this process's id to FILE, then stall
@@ -108,7 +109,7 @@ int main(int argc, char **argv)
         area.seek(layout.offsets.at(i));
         area.write(reinterpret_cast<const char *>(page.constBits()), page.sizeInBytes());
         area.flush();
-        tell("page");
+        tell(name == "blank" ? "blank" : "page");
         if (i > 0) {
             continue;
         }

@@ -57,6 +57,20 @@ inline bool writeTestPdf(const QString &path, const QList<QSizeF> &pointSizes)
     return painter.end();
 }
 
+// A PDF of the given objects, numbered from 1 (the catalogue), with a cross-reference table.
+inline QByteArray buildPdf(const QList<QByteArray> &objects)
+{
+    QByteArray pdf("%PDF-1.4\n");
+    QByteArray table =
+        "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        table += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    return pdf + table + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1)
+        + " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(pdf.size()) + "\n%%EOF\n";
+}
+
 // The PDF page reached only as a user reaches it: its buttons and dialogs, its thumbnail list,
 // page view and labels. Pages go in as PNG files through "Add pages" and come back out through
 // "Export all", so what a check sees are the document's own pixels.

@@ -13,22 +13,8 @@
 
 namespace {
 
-// A PDF of the given objects, numbered from 1 (the catalogue), with a cross-reference table.
-QByteArray buildPdf(const QList<QByteArray> &objects)
-{
-    QByteArray pdf("%PDF-1.4\n");
-    QByteArray table =
-        "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype i = 0; i < objects.size(); ++i) {
-        table += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
-    }
-    return pdf + table + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1)
-        + " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(pdf.size()) + "\n%%EOF\n";
-}
-
 const QByteArray kCatalog("<< /Type /Catalog /Pages 2 0 R >>");
-const QByteArray kNoPages = buildPdf({ kCatalog, "<< /Type /Pages /Kids [] /Count 0 >>" });
+const QByteArray kNoPages = pdftest::buildPdf({ kCatalog, "<< /Type /Pages /Kids [] /Count 0 >>" });
 
 // depth nodes of type Pages, each naming the next one twice, above one page of the given box:
 // a small file claiming 2^depth pages.
@@ -42,7 +28,8 @@ QByteArray sharedBranches(int depth, const QByteArray &box)
     }
     objects << "<< /Type /Page /MediaBox " + box + " /Contents " + QByteArray::number(depth + 3)
             + " 0 R >>";
-    return buildPdf(objects << "<< /Length 25 >>\nstream\n0 0 1 rg 10 10 50 50 re f\nendstream");
+    return pdftest::buildPdf(
+        objects << "<< /Length 25 >>\nstream\n0 0 1 rg 10 10 50 50 re f\nendstream");
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

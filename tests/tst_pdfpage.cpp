@@ -114,6 +114,22 @@ void tst_PdfPage::initTestCase()
     QVERIFY(writeTestPdf(fixture("three.pdf"), { { 72, 108 }, { 72, 144 }, { 72, 180 } }));
     QVERIFY(writeTestPdf(fixture("two.pdf"), { { 108, 72 }, { 144, 72 } }));
     QVERIFY(QFile::copy(fixture("three.pdf"), fixture("%2 copy.pdf")));
+    // The first page of gap.pdf names an object the file lacks: the engine cannot size it. The
+    // second page of vast.pdf is 200 inches square, larger than a page can be.
+    const QByteArray catalog = "<< /Type /Catalog /Pages 2 0 R >>";
+    const auto page = [](const char *box) {
+        return "<< /Type /Page /Parent 2 0 R /MediaBox [" + QByteArray(box) + "] >>";
+    };
+    for (const auto &[name, kids, box] :
+        { std::tuple { "gap.pdf", "9 0 R 3 0 R 4 0 R", "0 0 72 144" },
+            std::tuple { "vast.pdf", "3 0 R 4 0 R", "0 0 14400 14400" } }) {
+        QFile file(fixture(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(buildPdf({ catalog,
+            "<< /Type /Pages /Kids [" + QByteArray(kids) + "] /Count "
+                + QByteArray::number(QByteArray(kids).count('R')) + " >>",
+            page("0 0 144 72"), page(box) }));
+    }
     QVERIFY(QFile::copy(fixture("three.pdf"), fixture("UPPER.PDF")));
     QVERIFY(plainPage({ 300, 120 }).save(fixture("a.pdf.png"), "png"));
     for (const char *name : { "bad.png", "bad.pdf", "bad2.pdf" }) {
@@ -154,6 +170,16 @@ void tst_PdfPage::clicks_data()
     row("open, a percent sign in the name", "30x20", "Open PDF",
         choose("Open PDF", { "%2 copy.pdf" }), "[200x300] 200x400 200x500",
         "Opened %2 copy.pdf (3 pages)", "[200x300] 200x400 200x500");
+    // A page the engine cannot size comes in as white US Letter; the others as they are.
+    row("open, a page that cannot be read", "30x20", "Open PDF",
+        choose("Open PDF", { "gap.pdf" })
+            + warning("Some pages of gap.pdf could not be read and came in as white pages: 1."),
+        "[1700x2200] 400x200 200x400", "Opened gap.pdf (3 pages)", "[1700x2200] 400x200 200x400",
+        "", "", "850 1100 white");
+    row("open, a page larger than a page can be", "30x20", "Open PDF",
+        choose("Open PDF", { "vast.pdf" })
+            + warning("page 2 would be 40000 x 40000 pixels, larger than a page can be"),
+        "[30x20]", "", "");
     row("add to nothing, the name deciding the kind", "", "Add pages",
         choose("Add pages", { "UPPER.PDF", "a.pdf.png" }), "[200x300] 200x400 200x500 300x120",
         "Added 2 file(s) — document now has 4 page(s)", "");

@@ -85,9 +85,10 @@ bool writePageImage(const QImage &page, const QString &path, QString *errorStrin
     }
     const QByteArray format = writableImageFormat(path);
     if (format.isEmpty()) {
-        return reportFailure(errorString, QCoreApplication::translate(
-            "PdfToolsPage", "No image format is named by the suffix of %1.")
-                        .arg(QDir::toNativeSeparators(path)));
+        return reportFailure(errorString,
+            QCoreApplication::translate(
+                "PdfToolsPage", "No image format is named by the suffix of %1.")
+                .arg(QDir::toNativeSeparators(path)));
     }
     const QImage image = formatKeepsAlpha(format) ? page : flattenOnWhite(page);
     return writeImageAtomically(path, image, format.constData(), errorString);

@@ -4,23 +4,21 @@
 #include <QPixmap>
 
 namespace {
-QPixmap scaledInto(const QImage &page, const QSize &box)
+// Scaling the image first and converting the small result is the same picture as converting the
+// whole page to a pixmap and scaling that, without a full-size copy.
+QImage scaledInto(const QImage &page, const QSize &box)
 {
-    if (page.isNull()) {
-        return {};
-    }
-    // Scaling the image first and converting the small result is the same picture as converting
-    // the whole page to a pixmap and scaling that, without a full-size copy.
-    return QPixmap::fromImage(page.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return page.isNull() ? QImage()
+                         : page.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 } // namespace
 
-QPixmap pageThumbnail(const QImage &page)
+QImage pageThumbnailImage(const QImage &page)
 {
     return scaledInto(page, kThumbnailBox);
 }
 
 QPixmap pageViewPixmap(const QImage &page)
 {
-    return scaledInto(page, kPageViewBox);
+    return QPixmap::fromImage(scaledInto(page, kPageViewBox));
 }

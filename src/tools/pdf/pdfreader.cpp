@@ -2,6 +2,8 @@
 
 #include "renderprotocol.h"
 
+#include "common/availablememory.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -9,12 +11,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -36,8 +40,9 @@ constexpr qsizetype kMaxKeptErrorOutput = 4096;
 
 #ifdef Q_OS_LINUX
 // A helper may take this much address space: room for the engine and the largest page twice
-// over (kMaxRenderPixels at 4 bytes), so that only files asking for absurd memory fail there.
-constexpr rlim_t kHelperAddressSpace = rlim_t(4) << 30;
+// over (kMaxRenderPixels at 4 bytes, under 2 GiB), so that only files asking for absurd memory
+// fail there.
+constexpr rlim_t kHelperAddressSpace = rlim_t(6) << 30;
 
 // A descriptor of this process, closed with its owner.
 class Descriptor
@@ -282,27 +287,31 @@ void prepareChild(QProcess &process, const QList<int> &inherited)
 #endif
 }
 
+enum class LineVerdict { Taken, Refused, Enough };
+
 // One helper process and what becomes of the lines it prints.
 struct HelperJob
 {
     QStringList arguments;
     QList<int> inherited;
-    // False: a line the protocol does not allow here.
-    std::function<bool(const QByteArray &)> takeLine;
+    // Whether the line is one the protocol allows here; Enough ends the run as stopped.
+    std::function<LineVerdict(const QByteArray &)> takeLine;
     // Once it exited with Done: whether it told everything it had to.
     std::function<bool()> isComplete;
+    // How long it may take to tell the next line, in milliseconds.
+    std::function<int()> patience;
 };
 
-enum class RunOutcome { Done, Failed, NotStarted };
+enum class RunOutcome { Done, Failed, NotStarted, Cancelled, Stopped };
 
-// Runs every job's helper at once and waits until all have ended. The caller's window keeps
-// painting meanwhile, but takes no user input, so nothing re-enters the page. A helper that
-// prints nothing for stallTimeoutMs, dies, ends with a status other than Done, prints a line the
-// job does not take or a line longer than the protocol allows fails the run: then every helper
-// is ended, why is logged with what the helper printed to its error output, and all have been
-// waited for when this returns.
-RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, int stallTimeoutMs,
-    const QString &document)
+// Runs every job's helper at once and waits until all have ended, running the caller's event
+// loop meanwhile. A helper that prints nothing for its patience, dies, ends with a status other
+// than Done, prints a line the job refuses or a line longer than the protocol allows fails the
+// run: then every helper is ended, why is logged with what the helper printed to its error
+// output, and all have been waited for when this returns. A line the job has had enough with
+// stops the run the same way, unlogged; while it runs, *cancel ends it as cancelled.
+RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, const QString &document,
+    std::function<void()> *cancel)
 {
     struct Helper
     {
@@ -325,10 +334,17 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, int 
         }
         loop.quit();
     };
+    *cancel = [&fail] {
+        fail(0, RunOutcome::Cancelled, QString());
+    };
+    const auto cancelDone = qScopeGuard([cancel] { *cancel = {}; });
     const auto keepErrorOutput = [&helpers](size_t i) {
         Helper &helper = helpers[i];
         const QByteArray output = helper.process->readAllStandardError();
         helper.errorOutput.append(output.left(kMaxKeptErrorOutput - helper.errorOutput.size()));
+    };
+    const auto waitForNextLine = [&helpers, &jobs](size_t i) {
+        helpers[i].watchdog->start(jobs.at(qsizetype(i)).patience());
     };
     const auto takeOutput = [&](size_t i) {
         Helper &helper = helpers[i];
@@ -337,14 +353,20 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, int 
         for (qsizetype end = 0;
              outcome == RunOutcome::Done && (end = helper.pending.indexOf('\n', start)) >= 0;
              start = end + 1) {
-            helper.watchdog->start();
             const QByteArray line = helper.pending.mid(start, end - start);
+            const LineVerdict verdict = line.size() > kMaxLineLength
+                ? LineVerdict::Refused
+                : jobs.at(qsizetype(i)).takeLine(line);
             if (line.size() > kMaxLineLength) {
                 fail(i, RunOutcome::Failed, QStringLiteral("a line too long"));
-            } else if (!jobs.at(qsizetype(i)).takeLine(line)) {
+            } else if (verdict == LineVerdict::Refused) {
                 fail(i, RunOutcome::Failed,
                     QStringLiteral("an unexpected line: ")
                         + QString::fromLatin1(line.toPercentEncoding(" ")));
+            } else if (verdict == LineVerdict::Enough) {
+                fail(i, RunOutcome::Stopped, QString());
+            } else {
+                waitForNextLine(i);
             }
         }
         helper.pending.remove(0, start);
@@ -376,7 +398,6 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, int 
         helper.process = new QProcess(&loop);
         helper.watchdog = new QTimer(helper.process);
         helper.watchdog->setSingleShot(true);
-        helper.watchdog->setInterval(stallTimeoutMs);
         prepareChild(*helper.process, job.inherited);
         QObject::connect(helper.process, &QProcess::readyReadStandardOutput, &loop,
             [&takeOutput, i] { takeOutput(i); });
@@ -390,15 +411,15 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, int 
                     fail(i, RunOutcome::NotStarted, helper.process->errorString());
                 }
             });
-        QObject::connect(helper.watchdog, &QTimer::timeout, &loop, [&fail, i, stallTimeoutMs] {
+        QObject::connect(helper.watchdog, &QTimer::timeout, &loop, [&fail, &helper, i] {
             fail(i, RunOutcome::Failed,
-                QStringLiteral("nothing told for %1 ms").arg(stallTimeoutMs));
+                QStringLiteral("nothing told for %1 ms").arg(helper.watchdog->interval()));
         });
         helper.process->start(program, job.arguments, QIODevice::ReadOnly);
-        helper.watchdog->start();
+        waitForNextLine(i);
     }
     if (outcome == RunOutcome::Done && running > 0) {
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
     }
     for (const Helper &helper : helpers) {
         if (!helper.process) {
@@ -410,7 +431,7 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, int 
             helper.process->waitForFinished(-1);
         }
     }
-    if (outcome != RunOutcome::Done) {
+    if (outcome == RunOutcome::Failed || outcome == RunOutcome::NotStarted) {
         keepErrorOutput(failedHelper);
         const QByteArray printed = helpers[failedHelper].errorOutput.trimmed();
         qWarning().noquote() << QStringLiteral("%1 could not read %2: %3%4")
@@ -433,11 +454,17 @@ public:
         , m_pixelsLeft(pixelsLeft)
     { }
 
+    // The pages' sizes in the page area (pageAreaSize).
     const QList<QSize> &sizes() const { return m_sizes; }
-    bool isTooLarge() const { return m_tooLarge; }
+    qint64 pixels() const { return m_pixels; }
     bool isComplete() const { return m_count > 0 && m_sizes.size() == m_count; }
+    bool isTooLarge() const { return m_pixels > m_pixelsLeft || m_count > m_pagesLeft; }
+    // The first page too large to be a page, and its size.
+    int largePage() const { return m_largePage; }
+    QSize largePageSize() const { return m_largePageSize; }
 
-    bool take(const QByteArray &line)
+    // Enough once the document is known to be too large.
+    LineVerdict take(const QByteArray &line)
     {
         const QList<QByteArray> words = line.split(' ');
         if (m_count < 0) {
@@ -446,25 +473,28 @@ public:
                 : std::nullopt;
             // A document of no pages has nothing to open.
             if (!count || *count < 1) {
-                return false;
+                return LineVerdict::Refused;
             }
             m_count = *count;
-            m_tooLarge = m_count > m_pagesLeft;
-            return !m_tooLarge;
+            return isTooLarge() ? LineVerdict::Enough : LineVerdict::Taken;
         }
         if (words.size() != 3 || words.at(0) != "size" || m_sizes.size() >= m_count) {
-            return false;
+            return LineVerdict::Refused;
         }
         const std::optional<int> width = parseProtocolNumber(words.at(1));
         const std::optional<int> height = parseProtocolNumber(words.at(2));
-        // A page without a renderable size cannot be held.
-        if (!width || !height || !isRenderableSize(QSize(*width, *height))) {
-            return false;
+        if (!width || !height) {
+            return LineVerdict::Refused;
         }
-        m_sizes.append(QSize(*width, *height));
-        m_pixels += qint64(*width) * *height;
-        m_tooLarge = m_pixels > m_pixelsLeft;
-        return !m_tooLarge;
+        const QSize reported(*width, *height);
+        if (!reported.isEmpty() && !isRenderableSize(reported)) {
+            m_largePage = int(m_sizes.size());
+            m_largePageSize = reported;
+            return LineVerdict::Enough;
+        }
+        m_sizes.append(pageAreaSize(reported));
+        m_pixels += qint64(m_sizes.last().width()) * m_sizes.last().height();
+        return isTooLarge() ? LineVerdict::Enough : LineVerdict::Taken;
     }
 
 private:
@@ -473,12 +503,34 @@ private:
     qsizetype m_count = -1;
     QList<QSize> m_sizes;
     qint64 m_pixels = 0;
-    bool m_tooLarge = false;
+    int m_largePage = -1;
+    QSize m_largePageSize;
 };
+
+// How long a helper may take to render a page of size: the base, and a second for every 10
+// million pixels.
+int renderPatience(int baseMs, const QSize &size)
+{
+    const qint64 pixels = qint64(size.width()) * size.height();
+    return int(std::min<qint64>(baseMs + pixels / 10'000, std::numeric_limits<int>::max()));
+}
 
 } // namespace
 
-PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
+PdfReader::PdfReader(QObject *parent)
+    : QObject(parent)
+{ }
+
+PdfReader::~PdfReader() = default;
+
+void PdfReader::cancel()
+{
+    if (m_cancel) {
+        m_cancel();
+    }
+}
+
+PdfReadResult PdfReader::read(const QString &path, const PdfReadOptions &options)
 {
     PdfReadResult result;
     SourceFile source;
@@ -489,6 +541,8 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
     const auto failed = [&result](RunOutcome outcome) {
         if (outcome == RunOutcome::NotStarted) {
             result.status = PdfReadStatus::HelperNotStarted;
+        } else if (outcome == RunOutcome::Cancelled) {
+            result.status = PdfReadStatus::Cancelled;
         }
         return result;
     };
@@ -497,30 +551,50 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
     PageSizes sizes(kMaxPdfPages - options.pagesBefore, kMaxPdfPixels - options.pixelsBefore);
     const HelperJob sizeJob { { source.argument() }, { source.descriptor() },
         [&sizes](const QByteArray &line) { return sizes.take(line); },
-        [&sizes] {
-            return sizes.isComplete();
+        [&sizes] { return sizes.isComplete(); },
+        [&options] {
+            return options.stallTimeoutMs;
         } };
-    const RunOutcome told = runHelpers(helper, { sizeJob }, options.stallTimeoutMs, path);
+    const RunOutcome told = runHelpers(helper, { sizeJob }, path, &m_cancel);
+    if (told == RunOutcome::Cancelled || told == RunOutcome::Failed
+        || told == RunOutcome::NotStarted) {
+        return failed(told);
+    }
+    if (sizes.largePage() >= 0) {
+        result.status = PdfReadStatus::PageTooLarge;
+        result.largePage = sizes.largePage();
+        result.largePageSize = sizes.largePageSize();
+        return result;
+    }
     if (sizes.isTooLarge()) {
         result.status = PdfReadStatus::TooLarge;
         return result;
     }
-    if (told != RunOutcome::Done) {
-        return failed(told);
+    // What the machine can give now: the pages are held in memory for as long as they are open.
+    const qint64 bytes = sizes.pixels() * kPageBytesPerPixel;
+    if (const std::optional<qint64> available = availableMemoryBytes();
+        available && bytes > *available) {
+        result.status = PdfReadStatus::TooLargeForMemory;
+        result.bytesNeeded = bytes;
+        result.bytesAvailable = *available;
+        return result;
     }
 
     // The engine does one thing at a time in a process, so a long document is rendered in
     // several helpers at once, each a range of pages into an area of its own.
-    const qsizetype count = sizes.sizes().size();
+    const int count = int(sizes.sizes().size());
     const int wanted = options.helperCount > 0 ? options.helperCount : QThread::idealThreadCount();
-    const int helpers = int(std::clamp<qsizetype>(wanted, 1, count));
+    const int helpers = std::clamp(wanted, 1, count);
     QList<QImage> pages(count);
+    QList<bool> blank(count, false);
+    int pagesDone = 0;
+    emit progressed(0, count);
     std::vector<std::unique_ptr<PageArea>> areas;
     std::vector<int> pagesTold(size_t(helpers), 0);
     QList<HelperJob> jobs;
     for (int part = 0; part < helpers; ++part) {
-        const int first = int(count * part / helpers);
-        const int end = int(count * (part + 1) / helpers);
+        const int first = count * part / helpers;
+        const int end = count * (part + 1) / helpers;
         areas.push_back(std::make_unique<PageArea>(sizes.sizes().mid(first, end - first)));
         const PageArea *area = areas.back().get();
         if (!areas.back()->create()) {
@@ -531,18 +605,29 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
         jobs.append({ { source.argument(), QString::number(first), QString::number(end - first),
                           area->argument() },
             { source.descriptor(), area->descriptor() },
-            [&pages, area, first, end, done](const QByteArray &line) {
-                if (line != "page" || first + *done >= end) {
-                    return false;
+            [this, &pages, &blank, &pagesDone, count, area, first, end, done](
+                const QByteArray &line) {
+                const int page = first + *done;
+                if ((line != "page" && line != "blank") || page >= end) {
+                    return LineVerdict::Refused;
                 }
-                pages[first + *done] = area->page(*done);
-                return !pages.at(first + (*done)++).isNull();
+                pages[page] = area->page(*done);
+                if (pages.at(page).isNull()) {
+                    return LineVerdict::Refused;
+                }
+                blank[page] = line == "blank";
+                ++*done;
+                emit pageRead(pages.at(page));
+                emit progressed(++pagesDone, count);
+                return LineVerdict::Taken;
             },
-            [first, end, done] {
-                return first + *done == end;
+            [first, end, done] { return first + *done == end; },
+            [&options, &sizes, first, end, done] {
+                return renderPatience(
+                    options.stallTimeoutMs, sizes.sizes().at(std::min(first + *done, end - 1)));
             } });
     }
-    const RunOutcome rendered = runHelpers(helper, jobs, options.stallTimeoutMs, path);
+    const RunOutcome rendered = runHelpers(helper, jobs, path, &m_cancel);
     if (rendered != RunOutcome::Done) {
         return failed(rendered);
     }
@@ -551,9 +636,27 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
             << QStringLiteral("%1 changed while it was read").arg(QDir::toNativeSeparators(path));
         return result;
     }
+    for (int page = 0; page < count; ++page) {
+        if (blank.at(page)) {
+            result.blankPages.append(page);
+        }
+    }
+    // A document of nothing but white pages is a document that could not be read.
+    if (result.blankPages.size() == count) {
+        qWarning().noquote() << QStringLiteral("No page of %1 could be rendered")
+                                    .arg(QDir::toNativeSeparators(path));
+        result.blankPages.clear();
+        return result;
+    }
     result.status = PdfReadStatus::Read;
     result.pages = pages;
     return result;
+}
+
+PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options)
+{
+    PdfReader reader;
+    return reader.read(path, options);
 }
 
 QString pdfRenderHelperPath()

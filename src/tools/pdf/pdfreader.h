@@ -2,18 +2,22 @@
 
 #include <QImage>
 #include <QList>
+#include <QObject>
+#include <QSize>
 #include <QString>
+
+#include <functional>
 
 // Reading a PDF into page images. The PDF engine runs in helper processes (mirvale-pdfrender,
 // found beside the program), so that a file on which it hangs or crashes costs a helper, never
 // the program: a helper that dies, says anything but what renderprotocol.h allows, or tells
-// nothing new for stallTimeoutMs is ended and the file refused. Long documents are rendered in
-// several helpers at once, each a range of pages. While reading, the caller's window keeps
-// painting; user input waits until the reading is over.
+// nothing new for longer than its page may take is ended and the file refused. Long documents
+// are rendered in several helpers at once, each a range of pages.
 
 // The most one document may hold. Every page is held as a 200 dpi raster, so a file of a few
 // hundred bytes whose page tree shares its branches (claiming millions of pages) would otherwise
-// fill the memory. 2^31 pixels are 8 GiB, some 570 Letter pages.
+// fill the memory. 2^31 pixels are 8 GiB, some 570 Letter pages. Below that, the page images
+// must also fit in the memory the machine has available when the reading starts.
 constexpr int kMaxPdfPages = 5000;
 constexpr qint64 kMaxPdfPixels = qint64(1) << 31;
 
@@ -24,33 +28,77 @@ struct PdfReadOptions
     qint64 pixelsBefore = 0;
     // How many helpers at most; 0 for one per core. Never more than there are pages.
     int helperCount = 0;
-    // The slowest page of real documents measured took under 0.1 s: 15 s leaves room for slow
-    // machines and heavy pages.
+    // How long a helper may go without telling anything. Rendering a page may take this plus a
+    // second for every 10 million pixels of the page (a large page takes long in any engine);
+    // an ordinary page of real documents takes under a tenth of a second.
     int stallTimeoutMs = 15'000;
 };
 
 enum class PdfReadStatus {
     Read,
-    // Missing, not a regular file, damaged, password-protected, no pages, changed while it was
-    // read, or the engine failed on it.
+    // Missing, not a regular file, damaged, password-protected, no pages, no page readable,
+    // changed while it was read, or the engine failed on it.
     NotOpened,
     // The document would go over kMaxPdfPages or kMaxPdfPixels.
     TooLarge,
+    // Its page images would not fit in the memory available.
+    TooLargeForMemory,
+    // One page is larger than a page can be (kMaxRenderSide, kMaxRenderPixels).
+    PageTooLarge,
     // The render helper is missing or cannot be started.
     HelperNotStarted,
+    // PdfReader::cancel was called.
+    Cancelled,
 };
 
 struct PdfReadResult
 {
     PdfReadStatus status = PdfReadStatus::NotOpened;
-    QList<QImage> pages; // every page at kPageDpi in the document's order, when read
+    // Every page at kPageDpi in kPageFormat, in the document's order, when read.
+    QList<QImage> pages;
+    // Pages the engine could not size or render, which came in white (0-based, ascending).
+    QList<int> blankPages;
+    // PageTooLarge: the first such page (0-based) and its size in pixels.
+    int largePage = -1;
+    QSize largePageSize;
+    // TooLargeForMemory: what the new pages would take, and what was available.
+    qint64 bytesNeeded = 0;
+    qint64 bytesAvailable = 0;
 
     bool ok() const { return status == PdfReadStatus::Read; }
 };
 
-// Every page of the PDF at path rendered at kPageDpi, in kPageFormat. Nothing of the reading
-// (processes, page areas, the open file) outlives the call; on failure nothing read is kept,
-// and why the helpers failed is logged.
+// Reads one PDF at a time. read() returns once every page is in, or the reading has failed or
+// been cancelled; meanwhile the caller's event loop runs (the window keeps painting, timers
+// fire), so the caller keeps user input away from whatever the reading must not meet.
+class PdfReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PdfReader(QObject *parent = nullptr);
+    ~PdfReader() override;
+
+    // Every page of the PDF at path. Nothing of the reading (processes, page areas, the open
+    // file) outlives the call; on failure nothing read is kept, and why the helpers failed is
+    // logged.
+    PdfReadResult read(const QString &path, const PdfReadOptions &options = {});
+
+public slots:
+    // Ends the reading at once: read() returns Cancelled.
+    void cancel();
+
+signals:
+    // pagesDone of pageCount pages are in; first with 0 once the page count is known.
+    void progressed(int pagesDone, int pageCount);
+    // One more page is in (the pages come in no set order; read() returns them in order).
+    void pageRead(const QImage &page);
+
+private:
+    std::function<void()> m_cancel;
+};
+
+// PdfReader::read without progress or cancel.
 PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options = {});
 
 // The render helper beside the program.

@@ -130,4 +130,8 @@ private:
     ThumbnailCache m_thumbnailCache;
     qint64 m_shownPageKey = 0;
     QPixmap m_shownPagePixmap;
+
+    // The last loadPdf ended because the user cancelled the reading: the command that asked
+    // stops and leaves the document as it was before it began.
+    bool m_readCancelled = false;
 };

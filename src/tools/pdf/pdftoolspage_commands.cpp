@@ -24,6 +24,7 @@ bool PdfToolsPage::hasSelectedPage() const
 
 bool PdfToolsPage::loadPageFile(const QString &path, int insertAt)
 {
+    m_readCancelled = false;
     if (isPdfPath(path)) {
         return loadPdf(path, true, insertAt); // warns by itself
     }
@@ -71,13 +72,17 @@ void PdfToolsPage::addPagesAtEnd()
     if (paths.isEmpty()) {
         return;
     }
+    const QList<QImage> before = m_pages;
     const QList<QList<QImage>> history = m_undoStack;
     pushUndo();
-    const qsizetype countBefore = m_pages.size();
     for (const QString &path : paths) {
         loadPageFile(path, -1);
+        if (m_readCancelled) {
+            m_pages = before;
+            break;
+        }
     }
-    if (m_pages.size() == countBefore) {
+    if (m_pages.size() == before.size()) {
         dropSnapshotSince(history);
         return;
     }
@@ -102,6 +107,7 @@ void PdfToolsPage::insertPageAfterSelected()
     const int insertAt = hasSelectedPage() ? m_currentIndex + 1 : int(m_pages.size());
     const qsizetype countBefore = m_pages.size();
     loadPageFile(path, insertAt);
+    // A cancelled reading adds nothing.
     if (m_pages.size() == countBefore) {
         dropSnapshotSince(history);
         return;

@@ -92,6 +92,11 @@ void PdfToolsPage::mergeFiles()
     m_pages.clear();
     for (const QString &path : paths) {
         loadPdf(path, true, -1); // a file that does not open warns and adds nothing
+        if (m_readCancelled) {
+            m_pages = before;
+            dropSnapshotSince(history);
+            return;
+        }
     }
     if (m_pages.isEmpty()) {
         m_pages = before;

@@ -2,6 +2,7 @@
 
 #include <QSizeF>
 
+#include <algorithm>
 #include <cmath>
 
 QString describeHelperExit(int code)
@@ -13,8 +14,6 @@ QString describeHelperExit(int code)
         return QStringLiteral("wrong arguments");
     case HelperExit::NotLoaded:
         return QStringLiteral("the file could not be loaded");
-    case HelperExit::NotRendered:
-        return QStringLiteral("a page could not be rendered");
     case HelperExit::NotWritten:
         return QStringLiteral("the page area could not be written");
     }
@@ -25,19 +24,24 @@ QSize renderPixelSize(const QSizeF &pointSize)
 {
     const double width = pointSize.width() * kPageDpi / 72.0;
     const double height = pointSize.height() * kPageDpi / 72.0;
-    // Checked before rounding, so qRound never sees a value beyond int.
-    if (!std::isfinite(width) || !std::isfinite(height) || width > kMaxRenderSide
-        || height > kMaxRenderSide) {
+    if (!std::isfinite(width) || !std::isfinite(height)) {
         return {};
     }
-    const QSize size(qRound(width), qRound(height));
-    return isRenderableSize(size) ? size : QSize();
+    // Bounded before rounding, so qRound never sees a value beyond int.
+    const QSize size(qRound(std::min(width, double(kMaxProtocolNumber))),
+        qRound(std::min(height, double(kMaxProtocolNumber))));
+    return size.isEmpty() ? QSize() : size;
 }
 
 bool isRenderableSize(const QSize &size)
 {
     return !size.isEmpty() && size.width() <= kMaxRenderSide && size.height() <= kMaxRenderSide
         && qint64(size.width()) * size.height() <= kMaxRenderPixels;
+}
+
+QSize pageAreaSize(const QSize &reported)
+{
+    return reported.isEmpty() ? kUnsizedPageSize : reported;
 }
 
 qint64 pageBytes(const QSize &size)

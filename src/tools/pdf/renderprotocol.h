@@ -12,11 +12,13 @@
 // share nothing else: the program holds no PDF engine, the helper no widget.
 //
 //   mirvale-pdfrender SOURCE
-//       The size pass: prints "pages N", then "size W H" for every page, its pixel size at
-//       kPageDpi ("size 0 0" for a page whose size cannot be had or is too large to render).
+//       The size pass: prints "pages N", then "size W H" for every page: its pixel size at
+//       kPageDpi as renderPixelSize gives it ("size 0 0" for a page whose size cannot be had).
 //   mirvale-pdfrender SOURCE FIRST COUNT PAGES
 //       The render pass: renders pages FIRST to FIRST + COUNT - 1 into the page area PAGES, each
-//       at the place pageAreaLayout gives it, and prints "page" once each page is there.
+//       at the place pageAreaLayout gives it, and once each page is there prints "page", or
+//       "blank" for a page that could not be rendered and was painted white instead (at
+//       kUnsizedPageSize when it has no size). Every page must be renderable in size.
 //
 // SOURCE is the PDF and PAGES the page area, each passed as a handle argument: on Linux
 // "fd:N", a descriptor the helper inherits (the PDF as the program opened it; an anonymous
@@ -28,10 +30,14 @@
 // h x 200 / 72 pixels, and an image is written as a page of its pixels x 72 / 200 points.
 constexpr double kPageDpi = 200.0;
 
-// The largest page rendered: 16384 pixels a side (about 80 inches at 200 dpi) and 100 million
-// pixels (400 MB). Larger sizes would make allocations fail or swamp the machine.
-constexpr int kMaxRenderSide = 16384;
-constexpr qint64 kMaxRenderPixels = 100'000'000;
+// The largest page rendered: what one image can hold, under 2 GiB at 4 bytes a pixel (a square
+// page of 8,300 points at 200 dpi), and no side beyond 32767 pixels, which painting and scaling
+// take in their stride.
+constexpr int kMaxRenderSide = 32767;
+constexpr qint64 kMaxRenderPixels = (qint64(1) << 31) / 4 - 1;
+
+// A page the engine cannot size comes in as US Letter, white.
+constexpr QSize kUnsizedPageSize(1700, 2200);
 
 // Every page in the page area: 4 bytes a pixel, rows without padding, opaque.
 constexpr QImage::Format kPageFormat = QImage::Format_ARGB32;
@@ -40,29 +46,35 @@ constexpr int kPageBytesPerPixel = 4;
 // multiple of the memory page size, on Windows of 64 KiB).
 constexpr qint64 kPageAlignment = 64 * 1024;
 
-// The longest line either pass prints, newline excluded ("size 16384 16384" is 16).
+// The longest line either pass prints, newline excluded ("size 999999999 999999999" is 24).
 constexpr qsizetype kMaxLineLength = 32;
+// The largest number the protocol carries.
+constexpr int kMaxProtocolNumber = 999'999'999;
 
 enum class HelperExit : int {
     Done = 0,
     Usage = 1,
     NotLoaded = 2, // the PDF engine could not load the file
-    NotRendered = 3, // a page could not be rendered
-    NotWritten = 4, // the page area could not be written
+    NotWritten = 3, // the page area could not be written
 };
 
 // What an exit status means, for the log.
 QString describeHelperExit(int code);
 
 // The pixel size of a page of pointSize points rendered at kPageDpi, each side rounded half away
-// from zero. Empty when the page is empty, not a finite size, or larger than the limits above.
+// from zero and at most kMaxProtocolNumber. Empty when the page has no size: empty, negative or
+// not finite.
 QSize renderPixelSize(const QSizeF &pointSize);
 
-// True for a size renderPixelSize can give: not empty and within the limits above.
+// A size within the limits above.
 bool isRenderableSize(const QSize &size);
 
-// Where each page of sizes (one helper's range, in order) lies in its page area, and how large
-// the area is. Sizes must be renderable.
+// Where a page of the reported size lies in the page area: at that size, or at kUnsizedPageSize
+// when it has none.
+QSize pageAreaSize(const QSize &reported);
+
+// Where each page of sizes (one helper's range, in order, as pageAreaSize gives them) lies in
+// its page area, and how large the area is. Sizes must be renderable.
 struct PageAreaLayout
 {
     QList<qint64> offsets;
@@ -79,4 +91,5 @@ QString descriptorArgument(int descriptor);
 std::optional<int> descriptorFromArgument(const QString &argument);
 
 // A whole number of the protocol: decimal digits only, at most 9 of them (no sign, no space).
+// So it is at most kMaxProtocolNumber.
 std::optional<int> parseProtocolNumber(const QByteArray &word);

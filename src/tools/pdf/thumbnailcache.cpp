@@ -3,26 +3,59 @@
 #include "pagepixmaps.h"
 
 #include <QImage>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 
 QList<QPixmap> ThumbnailCache::thumbnails(const QList<QImage> &pages)
 {
+    // The pages without a thumbnail yet, each once, are scaled on every core at once; only the
+    // small pixmaps are made here, on the GUI thread.
     QHash<qint64, QPixmap> kept;
     kept.reserve(pages.size());
+    QList<QImage> unscaled;
+    for (const QImage &page : pages) {
+        const qint64 key = page.cacheKey();
+        if (page.isNull() || kept.contains(key)) {
+            continue;
+        }
+        const auto old = m_byKey.constFind(key);
+        const auto prepared = m_prepared.constFind(key);
+        if (old != m_byKey.constEnd()) {
+            kept.insert(key, *old);
+        } else if (prepared != m_prepared.constEnd()) {
+            kept.insert(key, QPixmap::fromImage(prepared->result()));
+        } else {
+            kept.insert(key, QPixmap());
+            unscaled.append(page);
+        }
+    }
+    discardPrepared();
+    const QList<QImage> scaled = QtConcurrent::blockingMapped(unscaled, pageThumbnailImage);
+    for (qsizetype i = 0; i < unscaled.size(); ++i) {
+        kept[unscaled.at(i).cacheKey()] = QPixmap::fromImage(scaled.at(i));
+    }
+
     QList<QPixmap> result;
     result.reserve(pages.size());
     for (const QImage &page : pages) {
-        if (page.isNull()) {
-            result.append(QPixmap());
-            continue;
-        }
-        const qint64 key = page.cacheKey();
-        auto found = kept.constFind(key);
-        if (found == kept.constEnd()) {
-            const auto old = m_byKey.constFind(key);
-            found = kept.insert(key, old != m_byKey.constEnd() ? *old : pageThumbnail(page));
-        }
-        result.append(*found);
+        result.append(page.isNull() ? QPixmap() : kept.value(page.cacheKey()));
     }
     m_byKey = std::move(kept);
     return result;
+}
+
+void ThumbnailCache::prepare(const QImage &page)
+{
+    if (!page.isNull()) {
+        m_prepared.insert(page.cacheKey(), QtConcurrent::run(pageThumbnailImage, page));
+    }
+}
+
+void ThumbnailCache::discardPrepared()
+{
+    // Waited for, so that no worker holds a page beyond this.
+    for (QFuture<QImage> &future : m_prepared) {
+        future.waitForFinished();
+    }
+    m_prepared.clear();
 }

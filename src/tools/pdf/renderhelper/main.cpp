@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPdfDocument>
 
+#include <algorithm>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -42,23 +43,35 @@ int tellSizes(QPdfDocument &doc)
     tell("pages " + QByteArray::number(count));
     for (int page = 0; page < count; ++page) {
         const QSize size = renderPixelSize(doc.pagePointSize(page));
-        tell("size " + QByteArray::number(size.width()) + ' ' + QByteArray::number(size.height()));
+        const QSize told = size.isEmpty() ? QSize(0, 0) : size;
+        tell("size " + QByteArray::number(told.width()) + ' ' + QByteArray::number(told.height()));
     }
     return exitWith(HelperExit::Done);
 }
 
-// The page's pixels at offset of the page area, then its line. False when they could not be
-// written whole.
-bool writePage(QFile &area, const QImage &image, qint64 offset)
+// The page, drawn over white, at offset of the page area; white when the page is null. Written
+// a band of rows at a time through a buffer that stays in the cache, so that the white costs no
+// pass over the page of its own and even the largest page needs no second image. False when it
+// could not be written whole.
+bool writePage(QFile &area, const QImage &page, const QSize &size, qint64 offset)
 {
-    // Written straight into the area, not through a mapping: a mapping faults in each memory
-    // page one by one, which costs more than the copy.
-    const qint64 bytes = pageBytes(image.size());
-    if (image.sizeInBytes() != bytes || !area.seek(offset)
-        || area.write(reinterpret_cast<const char *>(image.constBits()), bytes) != bytes) {
+    constexpr qint64 kBandBytes = 256 * 1024;
+    const qint64 rowBytes = qint64(size.width()) * kPageBytesPerPixel;
+    const int bandRows = int(std::max<qint64>(1, kBandBytes / rowBytes));
+    QList<quint32> band(qsizetype(size.width()) * bandRows);
+    if (!area.seek(offset)) {
         return false;
     }
-    tell("page");
+    for (int row = 0; row < size.height(); row += bandRows) {
+        const int rows = std::min(bandRows, size.height() - row);
+        for (int i = 0; i < rows; ++i) {
+            rowOnWhite(page, row + i, size.width(), band.data() + qsizetype(i) * size.width());
+        }
+        const qint64 bytes = rowBytes * rows;
+        if (area.write(reinterpret_cast<const char *>(band.constData()), bytes) != bytes) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -69,10 +82,12 @@ int renderRange(QPdfDocument &doc, int first, int count, const QString &pagesArg
     }
     QList<QSize> sizes;
     for (int page = first; page < first + count; ++page) {
-        sizes.append(renderPixelSize(doc.pagePointSize(page)));
-        if (sizes.last().isEmpty()) {
-            return exitWith(HelperExit::NotRendered);
+        const QSize reported = renderPixelSize(doc.pagePointSize(page));
+        // The program refuses a document with a page too large before it asks for pages.
+        if (!reported.isEmpty() && !isRenderableSize(reported)) {
+            return exitWith(HelperExit::Usage);
         }
+        sizes.append(pageAreaSize(reported));
     }
     const PageAreaLayout layout = pageAreaLayout(sizes);
     QFile area(handlePath(pagesArgument));
@@ -80,18 +95,24 @@ int renderRange(QPdfDocument &doc, int first, int count, const QString &pagesArg
     if (!area.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || area.size() != layout.bytes) {
         return exitWith(HelperExit::NotWritten);
     }
-    // Each page is written while the next one renders; one write at a time, in page order.
+    // Each page is written while the next one renders; one write at a time, in page order, and
+    // its line once it is there.
     std::future<bool> writing;
     for (int i = 0; i < count; ++i) {
         const QImage image = renderPdfPage(doc, first + i, kPageDpi);
-        if (image.isNull() || image.size() != sizes.at(i)) {
-            return exitWith(HelperExit::NotRendered);
-        }
         if (writing.valid() && !writing.get()) {
             return exitWith(HelperExit::NotWritten);
         }
-        writing = std::async(std::launch::async, [&area, image, offset = layout.offsets.at(i)] {
-            return writePage(area, image, offset);
+        const qint64 offset = layout.offsets.at(i);
+        const QSize size = sizes.at(i);
+        writing = std::async(std::launch::async, [&area, image, offset, size] {
+            // A page the engine cannot size or render is a white page.
+            const bool rendered = image.size() == size;
+            const bool written = writePage(area, rendered ? image : QImage(), size, offset);
+            if (written) {
+                tell(rendered ? "page" : "blank");
+            }
+            return written;
         });
     }
     return exitWith(writing.get() ? HelperExit::Done : HelperExit::NotWritten);

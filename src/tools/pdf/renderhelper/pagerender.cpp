@@ -3,8 +3,9 @@
 #include "tools/pdf/renderprotocol.h"
 
 #include <QImage>
-#include <QPainter>
 #include <QPdfDocument>
+
+#include <algorithm>
 
 QImage renderPdfPage(QPdfDocument &doc, int page, double dpi)
 {
@@ -13,7 +14,7 @@ QImage renderPdfPage(QPdfDocument &doc, int page, double dpi)
     }
     const QSizeF points = doc.pagePointSize(page) * (dpi / kPageDpi);
     const QSize size = renderPixelSize(points);
-    if (size.isEmpty()) {
+    if (!isRenderableSize(size)) {
         return {};
     }
     QImage rendered = doc.render(page, size);
@@ -23,14 +24,30 @@ QImage renderPdfPage(QPdfDocument &doc, int page, double dpi)
     if (rendered.format() != kPageFormat) {
         rendered.convertTo(kPageFormat);
     }
-    // White painted behind the render is the render drawn over white, without a second
-    // full-size image.
-    QPainter painter(&rendered);
-    if (!painter.isActive()) {
-        return {};
-    }
-    painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-    painter.fillRect(rendered.rect(), Qt::white);
-    painter.end();
     return rendered;
+}
+
+void rowOnWhite(const QImage &page, int row, int width, quint32 *out)
+{
+    if (page.isNull()) {
+        std::fill(out, out + width, 0xffffffffu);
+        return;
+    }
+    // Not premultiplied: each colour is weighed by alpha against white's 255.
+    const auto *in = reinterpret_cast<const quint32 *>(page.constScanLine(row));
+    for (int x = 0; x < width; ++x) {
+        const quint32 pixel = in[x];
+        const quint32 alpha = pixel >> 24;
+        if (alpha == 255) {
+            out[x] = pixel;
+        } else if (alpha == 0) {
+            out[x] = 0xffffffffu;
+        } else {
+            const quint32 white = 255 * (255 - alpha) + 127;
+            const quint32 red = (((pixel >> 16) & 0xff) * alpha + white) / 255;
+            const quint32 green = (((pixel >> 8) & 0xff) * alpha + white) / 255;
+            const quint32 blue = ((pixel & 0xff) * alpha + white) / 255;
+            out[x] = 0xff000000u | (red << 16) | (green << 8) | blue;
+        }
+    }
 }

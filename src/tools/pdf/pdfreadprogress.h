@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QProgressDialog>
+
+class PdfReader;
+class QWidget;
+
+// Made on the stack around PdfReader::read. The page's side of a PDF being read: a modal progress
+// dialog, parented to the page, that appears once the reading has taken half a second, names the
+// file, counts the pages read and cancels the reading; and, for as long as this object lives, no
+// click or key press reaches anything but that dialog, so none runs during the reading and none
+// waits to run after it.
+class PdfReadProgress : public QObject
+{
+    Q_OBJECT
+
+public:
+    PdfReadProgress(PdfReader *reader, const QString &fileName, QWidget *page);
+    ~PdfReadProgress() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QProgressDialog m_dialog;
+};
