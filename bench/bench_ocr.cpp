@@ -62,7 +62,7 @@ void recognise(const char *name, int columns)
     const double cpuBefore = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    const OcrEngine::Result result = OcrEngine().recognize(page);
+    const pdf::OcrEngine::Result result = pdf::OcrEngine().recognize(page);
     const double wallSeconds = double(wall.elapsed()) / 1000.0;
     const double cpu = cpuSeconds() - cpuBefore;
 

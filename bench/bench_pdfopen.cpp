@@ -129,9 +129,9 @@ int main(int argc, char **argv)
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;
         timer.start();
-        PdfReadOptions options;
+        pdf::PdfReadOptions options;
         options.helperCount = helpers;
-        const PdfReadResult read = readPdfPages(pdf, options);
+        const pdf::PdfReadResult read = pdf::readPdfPages(pdf, options);
         opens.append(timer.nsecsElapsed() / 1e6);
         if (!read.ok() || read.pages.size() != kPages) {
             std::fprintf(stderr, "the document did not open\n");

@@ -25,23 +25,23 @@ public:
             pages.append(letterPage(i));
         }
         QList<QList<QImage>> history;
-        ThumbnailCache cache;
+        pdf::ThumbnailCache cache;
 
         QElapsedTimer timer;
         timer.start();
         cache.thumbnails(pages);
-        pageViewPixmap(pages.at(0));
+        pdf::pageViewPixmap(pages.at(0));
         const double firstBuild = timer.nsecsElapsed() / 1e6;
 
         QList<double> rebuilds;
         for (int round = 0; round < kRounds; ++round) {
             const int edited = (round * 37) % kPages;
             // The shape every page command has: snapshot, change one page, select it, rebuild.
-            pushSnapshot(history, pages);
+            pdf::pushSnapshot(history, pages);
             pages[edited] = pages.at(edited).transformed(QTransform().rotate(90));
             timer.restart();
             cache.thumbnails(pages);
-            pageViewPixmap(pages.at(edited));
+            pdf::pageViewPixmap(pages.at(edited));
             rebuilds.append(timer.nsecsElapsed() / 1e6);
         }
         // For comparison: every page converted to a pixmap and scaled, as without the cache.

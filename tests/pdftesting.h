@@ -71,6 +71,33 @@ inline QByteArray buildPdf(const QList<QByteArray> &objects)
         + " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(pdf.size()) + "\n%%EOF\n";
 }
 
+// depth nodes of type Pages, each naming the next one twice, above one page of the given box:
+// a small file claiming 2^depth pages.
+inline QByteArray sharedBranches(int depth, const QByteArray &box)
+{
+    QList<QByteArray> objects { "<< /Type /Catalog /Pages 2 0 R >>" };
+    for (int level = 0; level < depth; ++level) {
+        const QByteArray next = QByteArray::number(level + 3) + " 0 R ";
+        objects << "<< /Type /Pages /Kids [" + next + next + "] /Count "
+                + QByteArray::number(qint64(1) << (depth - level)) + " >>";
+    }
+    objects << "<< /Type /Page /MediaBox " + box + " /Contents " + QByteArray::number(depth + 3)
+            + " 0 R >>";
+    return buildPdf(objects << "<< /Length 25 >>\nstream\n0 0 1 rg 10 10 50 50 re f\nendstream");
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The PDF page reached only as a user reaches it: its buttons and dialogs, its thumbnail list,
 // page view and labels. Pages go in as PNG files through "Add pages" and come back out through
 // "Export all", so what a check sees are the document's own pixels.
@@ -143,7 +170,7 @@ public:
         for (; button("Undo")->isEnabled() && count < 20; ++count, button("Undo")->click()) { }
         return count;
     }
-    ThumbnailList *thumbnails() const { return widget.findChild<ThumbnailList *>(); }
+    pdf::ThumbnailList *thumbnails() const { return widget.findChild<pdf::ThumbnailList *>(); }
     int selected() const { return thumbnails()->currentRow(); }
     QLabel *view() const
     {

@@ -115,26 +115,25 @@ void tst_PdfPage::initTestCase()
     QVERIFY(writeTestPdf(fixture("two.pdf"), { { 108, 72 }, { 144, 72 } }));
     QVERIFY(QFile::copy(fixture("three.pdf"), fixture("%2 copy.pdf")));
     // The first page of gap.pdf names an object the file lacks: the engine cannot size it. The
-    // second page of vast.pdf is 200 inches square, larger than a page can be.
-    const QByteArray catalog = "<< /Type /Catalog /Pages 2 0 R >>";
+    // second page of vast.pdf is 200 inches square, larger than a page can be; many.pdf claims
+    // 8192 Letter pages.
     const auto page = [](const char *box) {
         return "<< /Type /Page /Parent 2 0 R /MediaBox [" + QByteArray(box) + "] >>";
     };
     for (const auto &[name, kids, box] :
         { std::tuple { "gap.pdf", "9 0 R 3 0 R 4 0 R", "0 0 72 144" },
             std::tuple { "vast.pdf", "3 0 R 4 0 R", "0 0 14400 14400" } }) {
-        QFile file(fixture(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(buildPdf({ catalog,
-            "<< /Type /Pages /Kids [" + QByteArray(kids) + "] /Count "
-                + QByteArray::number(QByteArray(kids).count('R')) + " >>",
-            page("0 0 144 72"), page(box) }));
+        QVERIFY(writeFile(fixture(name),
+            buildPdf({ "<< /Type /Catalog /Pages 2 0 R >>",
+                "<< /Type /Pages /Kids [" + QByteArray(kids) + "] /Count "
+                    + QByteArray::number(QByteArray(kids).count('R')) + " >>",
+                page("0 0 144 72"), page(box) })));
     }
+    QVERIFY(writeFile(fixture("many.pdf"), sharedBranches(13, "[0 0 612 792]")));
     QVERIFY(QFile::copy(fixture("three.pdf"), fixture("UPPER.PDF")));
     QVERIFY(plainPage({ 300, 120 }).save(fixture("a.pdf.png"), "png"));
     for (const char *name : { "bad.png", "bad.pdf", "bad2.pdf" }) {
-        QFile file(fixture(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("neither image nor PDF") > 0);
+        QVERIFY(writeFile(fixture(name), "neither image nor PDF"));
     }
 }
 
@@ -176,6 +175,10 @@ void tst_PdfPage::clicks_data()
             + warning("Some pages of gap.pdf could not be read and came in as white pages: 1."),
         "[1700x2200] 400x200 200x400", "Opened gap.pdf (3 pages)", "[1700x2200] 400x200 200x400",
         "", "", "850 1100 white");
+    row("add, more pages than a document may hold", "30x20 [40x20]", "Add pages",
+        choose("Add pages", { "many.pdf" })
+            + warning("the document would have more than 5000 pages or more than 8 GiB"),
+        "30x20 [40x20]", "", "");
     row("open, a page larger than a page can be", "30x20", "Open PDF",
         choose("Open PDF", { "vast.pdf" })
             + warning("page 2 would be 40000 x 40000 pixels, larger than a page can be"),
@@ -280,11 +283,8 @@ void tst_PdfPage::clicks()
     }
 #endif
     const QStringList earlier { "s.pdf", "p.png", "document_part1.pdf", "document_part2.pdf" };
-    const QStringList folders = obstacle.split(' ', Qt::SkipEmptyParts);
-    for (const QString &name : limit ? earlier : folders) {
-        QFile file(out.filePath(name));
-        QVERIFY(limit ? file.open(QIODevice::WriteOnly) && file.write("earlier") == 7
-                      : out.mkpath(name));
+    for (const QString &name : limit ? earlier : obstacle.split(' ', Qt::SkipEmptyParts)) {
+        QVERIFY(limit ? writeFile(out.filePath(name), "earlier") : out.mkpath(name));
     }
     PdfPage page;
     QCOMPARE(page.add(before), QString());
@@ -299,10 +299,9 @@ void tst_PdfPage::clicks()
     QCOMPARE(page.status(), status.isEmpty() ? statusBefore : status);
     QStringList written;
     for (const QFileInfo &file : out.entryInfoList(QDir::Files, QDir::Name)) {
-        QFile opened(file.filePath());
-        if (!opened.open(QIODevice::ReadOnly) || opened.readAll() != "earlier") {
+        if (contentsOf(file.filePath()) != "earlier") {
             written << file.fileName() + ": "
-                    + sizesOf(file.suffix() == "pdf" ? readPdfPages(file.filePath()).pages
+                    + sizesOf(file.suffix() == "pdf" ? pdf::readPdfPages(file.filePath()).pages
                                                      : QList { QImage(file.filePath()) });
         }
     }
@@ -439,7 +438,7 @@ void tst_PdfPage::commentsOutliveTheirPages()
     QCOMPARE(page.status(), "Added a comment to page 2");
     QListWidget *comments = nullptr;
     for (QListWidget *list : page.widget.findChildren<QListWidget *>()) {
-        comments = qobject_cast<ThumbnailList *>(list) ? comments : list;
+        comments = qobject_cast<pdf::ThumbnailList *>(list) ? comments : list;
     }
     QCOMPARE(comments->item(0)->text(), "Page 2: fix %1 and %2");
     // The marker's bubble, in its own colours, sits just above and right of the click.
@@ -495,7 +494,7 @@ void tst_PdfPage::roundTripsPagesEdgeToEdge()
     const QString pixels = "1653x2339 800x600 56x56 1500x31"; // read at 200 dpi, and after saves
     const QString path = fixture("document.pdf");
     QVERIFY(writeTestPdf(path, points));
-    PdfReadResult read = readPdfPages(path);
+    pdf::PdfReadResult read = pdf::readPdfPages(path);
     QCOMPARE(sizesOf(read.pages), pixels);
     for (QImage &page : read.pages) {
         // White paper, not transparent (black once alpha is dropped); then a red frame.
@@ -508,8 +507,8 @@ void tst_PdfPage::roundTripsPagesEdgeToEdge()
     // edges: no white border, no shrinking.
     for (int save = 1; save <= 2; ++save) {
         QString error;
-        QVERIFY2(writePagesAsPdf(read.pages, path, &error), qPrintable(error));
-        read = readPdfPages(path);
+        QVERIFY2(pdf::writePagesAsPdf(read.pages, path, &error), qPrintable(error));
+        read = pdf::readPdfPages(path);
         QCOMPARE(sizesOf(read.pages), pixels);
         for (const QImage &page : std::as_const(read.pages)) {
             for (const QPoint &at : { QPoint(1, 1), QPoint(page.width() - 2, page.height() - 2) }) {
@@ -530,10 +529,10 @@ void tst_PdfPage::marksInColourOnAnyFormat()
         const QImage page = plainPage({ 200, 160 }, Qt::white, format);
         // Each mark, the only part it may touch, and how many pixels it must change at least.
         const QList<std::tuple<std::optional<QImage>, QRect, int>> marks {
-            { highlightedPage(page, start, end), QRect(10, 10, 51, 31), 51 * 31 },
-            { stampedPage(page, StampKind::Dot, { 100, 100 }, Qt::blue, QString()),
+            { pdf::highlightedPage(page, start, end), QRect(10, 10, 51, 31), 51 * 31 },
+            { pdf::stampedPage(page, pdf::StampKind::Dot, { 100, 100 }, Qt::blue, QString()),
                 QRect(90, 90, 21, 21), 1 },
-            { signedPage(page, { start, end }, Qt::blue), QRect(7, 7, 57, 37), 1 },
+            { pdf::signedPage(page, { start, end }, Qt::blue), QRect(7, 7, 57, 37), 1 },
         };
         for (const auto &[marked, expected, least] : marks) {
             QVERIFY(marked);
@@ -557,14 +556,16 @@ void tst_PdfPage::marksInColourOnAnyFormat()
 void tst_PdfPage::clipsCropsAndHighlights()
 {
     const QSize page(200, 160);
-    QCOMPARE(cropRectangle({ 20, 20 }, { 40, 23 }, page).value_or(QRect()), QRect()); // 4 high
-    QCOMPARE(cropRectangle({ -100, -100 }, { 1000, 1000 }, page).value_or(QRect()),
+    QCOMPARE(pdf::cropRectangle({ 20, 20 }, { 40, 23 }, page).value_or(QRect()), QRect()); // 4 high
+    QCOMPARE(pdf::cropRectangle({ -100, -100 }, { 1000, 1000 }, page).value_or(QRect()),
         QRect(0, 0, 200, 160));
-    QCOMPARE(cropRectangle({ 60, 50 }, { 10, 20 }, page).value_or(QRect()), QRect(10, 20, 51, 31));
-    QCOMPARE(cropRectangle({ 197, 10 }, { 300, 100 }, page).value_or(QRect()), QRect()); // sliver
-    QCOMPARE(highlightRectangle({ 190, 150 }, { 260, 200 }, page).value_or(QRect()),
+    QCOMPARE(
+        pdf::cropRectangle({ 60, 50 }, { 10, 20 }, page).value_or(QRect()), QRect(10, 20, 51, 31));
+    QCOMPARE(
+        pdf::cropRectangle({ 197, 10 }, { 300, 100 }, page).value_or(QRect()), QRect()); // sliver
+    QCOMPARE(pdf::highlightRectangle({ 190, 150 }, { 260, 200 }, page).value_or(QRect()),
         QRect(190, 150, 10, 10));
-    QCOMPARE(highlightRectangle({ -50, -50 }, { -10, -10 }, page).value_or(QRect()), QRect());
+    QCOMPARE(pdf::highlightRectangle({ -50, -50 }, { -10, -10 }, page).value_or(QRect()), QRect());
 }
 
 QTEST_MAIN(tst_PdfPage)

@@ -12,7 +12,14 @@
 #include <QImageWriter>
 #include <QString>
 
+namespace pdf {
+
 namespace {
+// The texts of this file are translated in a context of their own.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ExportFiles", text);
+}
 
 int decimalDigits(int number)
 {
@@ -80,14 +87,12 @@ std::pair<QList<QImage>, QList<QImage>> splitPages(const QList<QImage> &pages, i
 bool writePageImage(const QImage &page, const QString &path, QString *errorString)
 {
     if (page.isNull()) {
-        return reportFailure(
-            errorString, QCoreApplication::translate("PdfToolsPage", "The page is empty."));
+        return reportFailure(errorString, tr("The page is empty."));
     }
     const QByteArray format = writableImageFormat(path);
     if (format.isEmpty()) {
         return reportFailure(errorString,
-            QCoreApplication::translate(
-                "PdfToolsPage", "No image format is named by the suffix of %1.")
+            tr("No image format is named by the suffix of %1.")
                 .arg(QDir::toNativeSeparators(path)));
     }
     const QImage image = formatKeepsAlpha(format) ? page : flattenOnWhite(page);
@@ -106,3 +111,5 @@ int writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder)
     }
     return written;
 }
+
+} // namespace pdf

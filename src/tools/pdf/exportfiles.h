@@ -7,6 +7,8 @@
 class QImage;
 class QString;
 
+namespace pdf {
+
 // File names and image files made by the PDF page's save, export and split commands. No widget
 // here: the page asks for the folder or name and shows the outcome.
 
@@ -40,3 +42,5 @@ bool writePageImage(const QImage &page, const QString &path, QString *errorStrin
 // Writes every page as exportPageFileName into folder, replacing files of those names. Returns
 // the number of pages written.
 int writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder);
+
+} // namespace pdf

@@ -17,6 +17,8 @@
 #include <qt_windows.h>
 #endif
 
+namespace pdf {
+
 namespace {
 
 constexpr char kLanguage[] = "eng";
@@ -113,10 +115,10 @@ QString OcrEngine::dataPathBeside(const QString &folder)
 
 QString OcrEngine::engineNotStartedMessage()
 {
-    // Shown by the PDF page, so it is translated with the page's own texts.
-    return QCoreApplication::translate("PdfToolsPage",
-        "Could not start the OCR engine — English language data wasn't found.\n\n"
-        "On Windows: download 'eng.traineddata' (from Tesseract's tessdata repository) and "
-        "place it in a 'tessdata' folder next to mirvale.exe.\n"
-        "On Linux: sudo apt install tesseract-ocr-eng.");
+    return tr("Could not start the OCR engine — English language data wasn't found.\n\n"
+              "On Windows: download 'eng.traineddata' (from Tesseract's tessdata repository) and "
+              "place it in a 'tessdata' folder next to mirvale.exe.\n"
+              "On Linux: sudo apt install tesseract-ocr-eng.");
 }
+
+} // namespace pdf

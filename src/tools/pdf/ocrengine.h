@@ -1,14 +1,19 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class QImage;
+
+namespace pdf {
 
 // Reads the printed English text of a page image. Every recognition starts a fresh engine and
 // loads the language data anew, so nothing is kept between runs. Runs on the calling thread and
 // blocks until the text is read.
 class OcrEngine
 {
+    Q_DECLARE_TR_FUNCTIONS(OcrEngine)
+
 public:
     enum class Outcome {
         Recognized, // text holds what was read (possibly nothing)
@@ -43,3 +48,5 @@ public:
 private:
     QString m_dataPath;
 };
+
+} // namespace pdf

@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+namespace pdf {
+
 namespace {
 QString tr(const char *text)
 {
@@ -90,3 +92,5 @@ bool writePagesAsPdf(const QList<QImage> &pages, const QString &path, QString *e
     }
     return writeFileAtomically(path, bytes, errorString);
 }
+
+} // namespace pdf

@@ -11,6 +11,8 @@ class QByteArray;
 class QImage;
 class QPageSize;
 
+namespace pdf {
+
 // Reading image files into page images, and writing page images as a PDF. No widget here: the
 // page shows what went wrong. PDFs are read by pdfreader.h.
 
@@ -36,3 +38,5 @@ QByteArray paintPdf(const QList<QImage> &pages);
 // On failure returns false and, when asked for, says why in errorString.
 bool writePagesAsPdf(
     const QList<QImage> &pages, const QString &path, QString *errorString = nullptr);
+
+} // namespace pdf

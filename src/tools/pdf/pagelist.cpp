@@ -1,5 +1,7 @@
 #include "pagelist.h"
 
+namespace pdf {
+
 void insertPages(QList<QImage> &pages, const QList<QImage> &added, int insertAt)
 {
     if (insertAt < 0 || insertAt > pages.size()) {
@@ -40,3 +42,5 @@ std::optional<QList<QImage>> reorderedPages(const QList<QImage> &pages, const QL
     }
     return result;
 }
+
+} // namespace pdf

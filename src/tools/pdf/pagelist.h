@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace pdf {
+
 // Edits of the page list and of its undo history. No widget here.
 
 // The undo history keeps this many snapshots; a further one drops the oldest.
@@ -26,3 +28,5 @@ int selectionWithin(int index, int count);
 // Empty unless order names every page exactly once, so a reordering can never lose or double a
 // page.
 std::optional<QList<QImage>> reorderedPages(const QList<QImage> &pages, const QList<int> &order);
+
+} // namespace pdf

@@ -10,6 +10,8 @@
 
 #include <utility>
 
+namespace pdf {
+
 QImage flattenOnWhite(const QImage &page)
 {
     if (page.isNull() || !page.hasAlphaChannel()) {
@@ -71,6 +73,73 @@ QRect rectangleBetween(const QPoint &a, const QPoint &b)
 {
     return QRect(QPoint(qMin(a.x(), b.x()), qMin(a.y(), b.y())),
         QPoint(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
+}
+
+// A copy of page marked by paint, in a format that shows marks in colour (greyscale and palette
+// pages would show them in grey, or not at all). Empty for a null page or when painting cannot
+// begin.
+template <typename Paint> std::optional<QImage> paintedCopy(const QImage &page, const Paint &paint)
+{
+    if (page.isNull()) {
+        return std::nullopt;
+    }
+    QImage marked = toPaintableFormat(page);
+    QPainter painter;
+    if (!painter.begin(&marked)) {
+        return std::nullopt;
+    }
+    paint(painter);
+    painter.end();
+    return marked;
+}
+
+// preview marked by paint; false when painting cannot begin or end.
+template <typename Paint> bool paintOn(QPaintDevice &preview, const Paint &paint)
+{
+    QPainter painter;
+    if (!painter.begin(&preview)) {
+        return false;
+    }
+    paint(painter);
+    return painter.end();
+}
+
+void drawStamp(QPainter &painter, StampKind kind, const QPoint &imgPoint, const QColor &colour,
+    const QString &text)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, kStampPenWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setBrush(Qt::NoBrush);
+    const auto at = [&imgPoint](int dx, int dy) {
+        return imgPoint + QPoint(dx, dy);
+    };
+    switch (kind) {
+    case StampKind::Text: {
+        QFont font = painter.font();
+        font.setPointSize(kStampTextPointSize);
+        painter.setFont(font);
+        painter.drawText(imgPoint, text);
+        break;
+    }
+    case StampKind::Cross:
+        painter.drawLine(at(-15, -15), at(15, 15));
+        painter.drawLine(at(-15, 15), at(15, -15));
+        break;
+    case StampKind::Checkmark:
+        painter.drawLine(at(-15, 0), at(-5, 15));
+        painter.drawLine(at(-5, 15), at(18, -18));
+        break;
+    case StampKind::Circle:
+        painter.drawEllipse(imgPoint, 20, 20);
+        break;
+    case StampKind::Line:
+        painter.drawLine(at(-25, 0), at(25, 0));
+        break;
+    case StampKind::Dot:
+        painter.setBrush(colour);
+        painter.drawEllipse(imgPoint, 6, 6);
+        break;
+    }
 }
 
 } // namespace
@@ -186,113 +255,59 @@ std::optional<QImage> highlightedPage(
     const QImage &page, const QPoint &imgStart, const QPoint &imgEnd)
 {
     const std::optional<QRect> rect = highlightRectangle(imgStart, imgEnd, page.size());
-    if (page.isNull() || !rect) {
+    if (!rect) {
         return std::nullopt;
     }
-    QImage marked = toPaintableFormat(page);
-    QPainter painter;
-    if (!painter.begin(&marked)) {
-        return std::nullopt;
-    }
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kHighlightFill);
-    painter.drawRect(*rect);
-    painter.end();
-    return marked;
+    return paintedCopy(page, [&rect](QPainter &painter) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kHighlightFill);
+        painter.drawRect(*rect);
+    });
 }
 
 bool paintCropPreview(QPaintDevice &preview, const QPoint &viewStart, const QPoint &viewEnd)
 {
-    QPainter painter;
-    if (!painter.begin(&preview)) {
-        return false;
-    }
-    painter.setPen(QPen(kCropPreviewColour, 2, Qt::DashLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.setBrush(kCropPreviewFill);
-    painter.drawRect(rectangleBetween(viewStart, viewEnd));
-    return painter.end();
+    return paintOn(preview, [&](QPainter &painter) {
+        painter.setPen(QPen(kCropPreviewColour, 2, Qt::DashLine, Qt::SquareCap, Qt::BevelJoin));
+        painter.setBrush(kCropPreviewFill);
+        painter.drawRect(rectangleBetween(viewStart, viewEnd));
+    });
 }
 
 bool paintHighlightPreview(QPaintDevice &preview, const QPoint &viewStart, const QPoint &viewEnd)
 {
-    QPainter painter;
-    if (!painter.begin(&preview)) {
-        return false;
-    }
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kHighlightFill);
-    painter.drawRect(rectangleBetween(viewStart, viewEnd));
-    return painter.end();
+    return paintOn(preview, [&](QPainter &painter) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kHighlightFill);
+        painter.drawRect(rectangleBetween(viewStart, viewEnd));
+    });
 }
 
 std::optional<QImage> stampedPage(const QImage &page, StampKind kind, const QPoint &imgPoint,
     const QColor &colour, const QString &text)
 {
-    if (page.isNull() || (kind == StampKind::Text && text.isEmpty())) {
+    if (kind == StampKind::Text && text.isEmpty()) {
         return std::nullopt;
     }
-    // Greyscale and palette pages would show the mark in grey, or not at all.
-    QImage marked = toPaintableFormat(page);
-    QPainter painter;
-    if (!painter.begin(&marked)) {
-        return std::nullopt;
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colour, kStampPenWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.setBrush(Qt::NoBrush);
-    const auto at = [&imgPoint](int dx, int dy) {
-        return imgPoint + QPoint(dx, dy);
-    };
-    switch (kind) {
-    case StampKind::Text: {
-        QFont font = painter.font();
-        font.setPointSize(kStampTextPointSize);
-        painter.setFont(font);
-        painter.drawText(imgPoint, text);
-        break;
-    }
-    case StampKind::Cross:
-        painter.drawLine(at(-15, -15), at(15, 15));
-        painter.drawLine(at(-15, 15), at(15, -15));
-        break;
-    case StampKind::Checkmark:
-        painter.drawLine(at(-15, 0), at(-5, 15));
-        painter.drawLine(at(-5, 15), at(18, -18));
-        break;
-    case StampKind::Circle:
-        painter.drawEllipse(imgPoint, 20, 20);
-        break;
-    case StampKind::Line:
-        painter.drawLine(at(-25, 0), at(25, 0));
-        break;
-    case StampKind::Dot:
-        painter.setBrush(colour);
-        painter.drawEllipse(imgPoint, 6, 6);
-        break;
-    }
-    painter.end();
-    return marked;
+    return paintedCopy(
+        page, [&](QPainter &painter) { drawStamp(painter, kind, imgPoint, colour, text); });
 }
 
 std::optional<QImage> signedPage(
     const QImage &page, const QList<QPoint> &points, const QColor &colour)
 {
-    if (page.isNull() || points.size() < 2) {
+    if (points.size() < 2) {
         return std::nullopt;
     }
-    QImage marked = toPaintableFormat(page);
-    QPainter painter;
-    if (!painter.begin(&marked)) {
-        return std::nullopt;
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colour, kSignaturePenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    // Separate segments; their round caps join them into one stroke.
-    for (qsizetype i = 1; i < points.size(); ++i) {
-        painter.drawLine(points.at(i - 1), points.at(i));
-    }
-    painter.end();
-    return marked;
+    return paintedCopy(page, [&](QPainter &painter) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(
+            QPen(colour, kSignaturePenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        // Separate segments; their round caps join them into one stroke.
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            painter.drawLine(points.at(i - 1), points.at(i));
+        }
+    });
 }
 
 bool paintSignaturePreview(
@@ -301,42 +316,33 @@ bool paintSignaturePreview(
     if (pageSize.isEmpty()) {
         return false;
     }
-    QPainter painter;
-    if (!painter.begin(&preview)) {
-        return false;
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(
-        QPen(colour, kSignaturePreviewPenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const double fx = double(preview.width()) / double(pageSize.width());
     const double fy = double(preview.height()) / double(pageSize.height());
     const auto scaled = [fx, fy](const QPoint &p) {
         // Truncated toward zero, not rounded, like the view's own integer pixels.
         return QPoint(static_cast<int>(p.x() * fx), static_cast<int>(p.y() * fy));
     };
-    for (qsizetype i = 1; i < points.size(); ++i) {
-        painter.drawLine(scaled(points.at(i - 1)), scaled(points.at(i)));
-    }
-    return painter.end();
+    return paintOn(preview, [&](QPainter &painter) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(
+            QPen(colour, kSignaturePreviewPenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            painter.drawLine(scaled(points.at(i - 1)), scaled(points.at(i)));
+        }
+    });
 }
 
 std::optional<QImage> commentMarkedPage(const QImage &page, const QPoint &imgPoint)
 {
-    if (page.isNull()) {
-        return std::nullopt;
-    }
-    QImage marked = toPaintableFormat(page);
-    QPainter painter;
-    if (!painter.begin(&marked)) {
-        return std::nullopt;
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRect bubble(imgPoint.x(), imgPoint.y() - 22, 26, 20);
-    painter.setPen(QPen(kCommentOutline, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.setBrush(kCommentFill);
-    painter.drawRoundedRect(bubble, 4, 4, Qt::AbsoluteSize);
-    painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.drawText(bubble, Qt::AlignCenter, QStringLiteral("!"));
-    painter.end();
-    return marked;
+    return paintedCopy(page, [&imgPoint](QPainter &painter) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRect bubble(imgPoint.x(), imgPoint.y() - 22, 26, 20);
+        painter.setPen(QPen(kCommentOutline, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        painter.setBrush(kCommentFill);
+        painter.drawRoundedRect(bubble, 4, 4, Qt::AbsoluteSize);
+        painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        painter.drawText(bubble, Qt::AlignCenter, QStringLiteral("!"));
+    });
 }
+
+} // namespace pdf

@@ -11,6 +11,8 @@ class QColor;
 class QPaintDevice;
 class QString;
 
+namespace pdf {
+
 // Pure operations on page images, shared by the PDF page's commands. None touches a widget.
 // Operations that change a page return the new page and leave their argument alone, so the
 // caller's undo snapshot keeps the old image; an empty optional means "the page stays as it was".
@@ -115,3 +117,5 @@ bool paintSignaturePreview(QPaintDevice &preview, const QList<QPoint> &points,
 // The page with a comment marker (a small yellow bubble holding "!") whose lower left corner sits
 // just above imgPoint. Empty when painting could not begin.
 std::optional<QImage> commentMarkedPage(const QImage &page, const QPoint &imgPoint);
+
+} // namespace pdf

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPixmap>
 
+namespace pdf {
+
 namespace {
 // Scaling the image first and converting the small result is the same picture as converting the
 // whole page to a pixmap and scaling that, without a full-size copy.
@@ -22,3 +24,5 @@ QPixmap pageViewPixmap(const QImage &page)
 {
     return QPixmap::fromImage(scaledInto(page, kPageViewBox));
 }
+
+} // namespace pdf

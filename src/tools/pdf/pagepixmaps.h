@@ -5,6 +5,8 @@
 class QImage;
 class QPixmap;
 
+namespace pdf {
+
 // The largest box a thumbnail is scaled into, and the page view's.
 constexpr QSize kThumbnailBox(100, 140);
 constexpr QSize kPageViewBox(560, 780);
@@ -17,3 +19,5 @@ QImage pageThumbnailImage(const QImage &page);
 // smooth scaling: small pages are enlarged, large ones reduced, none cropped. Null for a null
 // page.
 QPixmap pageViewPixmap(const QImage &page);
+
+} // namespace pdf

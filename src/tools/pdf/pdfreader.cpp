@@ -33,6 +33,8 @@
 #include <unistd.h>
 #endif
 
+namespace pdf {
+
 namespace {
 
 // What a helper printed to its error output that is kept for the log.
@@ -75,6 +77,16 @@ bool sameContent(const struct stat &a, const struct stat &b)
 }
 #endif
 
+// A file as a helper is given it: on Linux a descriptor it inherits, elsewhere an absolute path,
+// so that a name starting with "-" is never taken for an option.
+struct HelperHandle
+{
+    int descriptor = -1;
+    QString path;
+
+    QString argument() const { return descriptor >= 0 ? descriptorArgument(descriptor) : path; }
+};
+
 // The PDF, opened once. On Linux every helper reads this very file through an inherited
 // descriptor; elsewhere they get its absolute path. Either way a file that is changed or
 // replaced while it is read is refused, so pages of two versions never make one document.
@@ -99,34 +111,20 @@ public:
 #endif
     }
 
-    // The handle argument the helpers get, and the descriptor they inherit (-1: none).
-    QString argument() const
+    HelperHandle handle() const
     {
 #ifdef Q_OS_LINUX
-        return descriptorArgument(m_fd.get());
+        return { m_fd.get(), QString() };
 #else
-        // Absolute, so that a name starting with "-" is never taken for an option.
-        return m_absolutePath;
-#endif
-    }
-    int descriptor() const
-    {
-#ifdef Q_OS_LINUX
-        return m_fd.get();
-#else
-        return -1;
+        return { -1, m_absolutePath };
 #endif
     }
 
     bool isUnchanged() const
     {
 #ifdef Q_OS_LINUX
-        struct stat now
-        {
-        };
-        struct stat named
-        {
-        };
+        struct stat now = {};
+        struct stat named = {};
         return fstat(m_fd.get(), &now) == 0 && sameContent(now, m_identity)
             && stat(QFile::encodeName(m_path).constData(), &named) == 0
             && sameContent(named, m_identity);
@@ -195,20 +193,12 @@ public:
         return m_layout.bytes;
     }
 
-    QString argument() const
+    HelperHandle handle() const
     {
 #ifdef Q_OS_LINUX
-        return descriptorArgument(m_fd.get());
+        return { m_fd.get(), QString() };
 #else
-        return QFileInfo(m_file->fileName()).absoluteFilePath();
-#endif
-    }
-    int descriptor() const
-    {
-#ifdef Q_OS_LINUX
-        return m_fd.get();
-#else
-        return -1;
+        return { -1, QFileInfo(m_file->fileName()).absoluteFilePath() };
 #endif
     }
 
@@ -549,7 +539,8 @@ PdfReadResult PdfReader::read(const QString &path, const PdfReadOptions &options
 
     // Sizes first: a document too large to hold is refused before any page is rendered.
     PageSizes sizes(kMaxPdfPages - options.pagesBefore, kMaxPdfPixels - options.pixelsBefore);
-    const HelperJob sizeJob { { source.argument() }, { source.descriptor() },
+    const HelperHandle input = source.handle();
+    const HelperJob sizeJob { { input.argument() }, { input.descriptor },
         [&sizes](const QByteArray &line) { return sizes.take(line); },
         [&sizes] { return sizes.isComplete(); },
         [&options] {
@@ -602,9 +593,10 @@ PdfReadResult PdfReader::read(const QString &path, const PdfReadOptions &options
             return result;
         }
         int *done = &pagesTold[size_t(part)];
-        jobs.append({ { source.argument(), QString::number(first), QString::number(end - first),
-                          area->argument() },
-            { source.descriptor(), area->descriptor() },
+        const HelperHandle output = area->handle();
+        jobs.append({ { input.argument(), QString::number(first), QString::number(end - first),
+                          output.argument() },
+            { input.descriptor, output.descriptor },
             [this, &pages, &blank, &pagesDone, count, area, first, end, done](
                 const QByteArray &line) {
                 const int page = first + *done;
@@ -668,3 +660,5 @@ QString pdfRenderHelperPath()
 #endif
     return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
+
+} // namespace pdf

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace pdf {
+
 // Reading a PDF into page images. The PDF engine runs in helper processes (mirvale-pdfrender,
 // found beside the program), so that a file on which it hangs or crashes costs a helper, never
 // the program: a helper that dies, says anything but what renderprotocol.h allows, or tells
@@ -103,3 +105,5 @@ PdfReadResult readPdfPages(const QString &path, const PdfReadOptions &options = 
 
 // The render helper beside the program.
 QString pdfRenderHelperPath();
+
+} // namespace pdf

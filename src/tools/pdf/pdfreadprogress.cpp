@@ -7,6 +7,8 @@
 #include <QProgressDialog>
 #include <QWindow>
 
+namespace pdf {
+
 namespace {
 
 constexpr int kShowAfterMs = 500;
@@ -85,3 +87,5 @@ bool PdfReadProgress::eventFilter(QObject *watched, QEvent *event)
     }
     return true;
 }
+
+} // namespace pdf

@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QProgressDialog>
 
-class PdfReader;
 class QWidget;
+
+namespace pdf {
+
+class PdfReader;
 
 // Made on the stack around PdfReader::read. The page's side of a PDF being read: a modal progress
 // dialog, parented to the page, that appears once the reading has taken half a second, names the
@@ -25,3 +28,5 @@ protected:
 private:
     QProgressDialog m_dialog;
 };
+
+} // namespace pdf

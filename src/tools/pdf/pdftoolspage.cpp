@@ -63,7 +63,7 @@ QWidget *PdfToolsPage::buildHeader()
 
 QWidget *PdfToolsPage::buildThumbnailList()
 {
-    m_thumbList = new ThumbnailList(this);
+    m_thumbList = new pdf::ThumbnailList(this);
     m_thumbList->setViewMode(QListView::IconMode);
     m_thumbList->setFlow(QListView::TopToBottom);
     m_thumbList->setWrapping(false);

@@ -19,6 +19,10 @@ class QScrollArea;
 class QTextEdit;
 class QToolButton;
 
+namespace pdf {
+enum class Rotation;
+}
+
 // The PDF tools page. The document is kept as a list of page images (a PDF is read by rendering
 // every page, and written as one image per page); every command changes whole page images.
 //
@@ -88,6 +92,13 @@ private:
     static bool writePdf(const QList<QImage> &pages, const QString &path);
     // m_currentIndex names a page of m_pages.
     bool hasSelectedPage() const;
+    // How every page command ends once it has changed the document: the views rebuilt from the
+    // pages, then one status line.
+    void showChange(const QString &status);
+    // The ending of the commands that make a new selected page: a snapshot for undo, the page
+    // replaced, then showChange.
+    void replaceSelectedPage(const QImage &page, const QString &status);
+    void rotateSelected(pdf::Rotation direction);
     // The page commands' reading of one chosen file and taking back a snapshot that recorded
     // no change.
     bool loadPageFile(const QString &path, int insertAt);
@@ -95,7 +106,10 @@ private:
     // The mouse modes' handling of the page label's events.
     bool dragModeEvent(QEvent *event, bool highlight);
     bool fillSignEvent(QEvent *event);
-    void placeStamp(const QPoint &viewPoint, const QString &stampType);
+    // What a click on the page does in fill-and-sign mode, held as the data of the stamp type's
+    // items (their texts are only shown).
+    enum class FillSignTool { Text, Signature, Comment, Cross, Checkmark, Circle, Line, Dot };
+    void placeStamp(const QPoint &viewPoint, FillSignTool tool);
     void placeComment(const QPoint &viewPoint);
     QPixmap pagePreviewBase() const;
 
@@ -127,7 +141,7 @@ private:
 
     // Scaled copies kept so that an edit re-scales only the pages it changed: the thumbnails by
     // page, and the page view's picture of the page last shown.
-    ThumbnailCache m_thumbnailCache;
+    pdf::ThumbnailCache m_thumbnailCache;
     qint64 m_shownPageKey = 0;
     QPixmap m_shownPagePixmap;
 

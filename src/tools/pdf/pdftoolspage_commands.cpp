@@ -22,6 +22,20 @@ bool PdfToolsPage::hasSelectedPage() const
     return m_currentIndex >= 0 && m_currentIndex < m_pages.size();
 }
 
+void PdfToolsPage::showChange(const QString &status)
+{
+    refreshThumbnails();
+    showCurrentPage();
+    setStatus(status);
+}
+
+void PdfToolsPage::replaceSelectedPage(const QImage &page, const QString &status)
+{
+    pushUndo();
+    m_pages[m_currentIndex] = page;
+    showChange(status);
+}
+
 bool PdfToolsPage::loadPageFile(const QString &path, int insertAt)
 {
     m_readCancelled = false;
@@ -58,11 +72,9 @@ void PdfToolsPage::openDocument()
     m_undoStack.clear();
     m_undoButton->setEnabled(false);
     m_currentIndex = m_pages.isEmpty() ? -1 : 0;
-    refreshThumbnails();
-    showCurrentPage();
     // One arg call for all: a name holding "%2" must not take the count's place.
-    setStatus(tr("Opened %1 (%2 pages)")
-                  .arg(QFileInfo(path).fileName(), QString::number(m_pages.size())));
+    showChange(tr("Opened %1 (%2 pages)")
+                   .arg(QFileInfo(path).fileName(), QString::number(m_pages.size())));
 }
 
 void PdfToolsPage::addPagesAtEnd()
@@ -89,9 +101,7 @@ void PdfToolsPage::addPagesAtEnd()
     if (!hasSelectedPage()) {
         m_currentIndex = 0;
     }
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(
+    showChange(
         tr("Added %1 file(s) — document now has %2 page(s)").arg(paths.size()).arg(m_pages.size()));
 }
 
@@ -113,33 +123,28 @@ void PdfToolsPage::insertPageAfterSelected()
         return;
     }
     m_currentIndex = insertAt;
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Inserted after page %1").arg(insertAt));
+    showChange(tr("Inserted after page %1").arg(insertAt));
 }
 
 void PdfToolsPage::rotateSelectedLeft()
 {
-    if (!hasSelectedPage()) {
-        return;
-    }
-    pushUndo();
-    m_pages[m_currentIndex] = rotatedPage(m_pages.at(m_currentIndex), Rotation::Left);
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Rotated page %1 left").arg(m_currentIndex + 1));
+    rotateSelected(pdf::Rotation::Left);
 }
 
 void PdfToolsPage::rotateSelectedRight()
 {
+    rotateSelected(pdf::Rotation::Right);
+}
+
+void PdfToolsPage::rotateSelected(pdf::Rotation direction)
+{
     if (!hasSelectedPage()) {
         return;
     }
-    pushUndo();
-    m_pages[m_currentIndex] = rotatedPage(m_pages.at(m_currentIndex), Rotation::Right);
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Rotated page %1 right").arg(m_currentIndex + 1));
+    const int page = m_currentIndex + 1;
+    replaceSelectedPage(pdf::rotatedPage(m_pages.at(m_currentIndex), direction),
+        direction == pdf::Rotation::Left ? tr("Rotated page %1 left").arg(page)
+                                         : tr("Rotated page %1 right").arg(page));
 }
 
 void PdfToolsPage::removeSelected()
@@ -158,11 +163,9 @@ void PdfToolsPage::removeSelected()
     if (m_currentIndex >= m_pages.size()) {
         m_currentIndex = int(m_pages.size()) - 1;
     }
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Removed page %1 — %2 page(s) left (Undo to bring it back)")
-                  .arg(removed)
-                  .arg(m_pages.size()));
+    showChange(tr("Removed page %1 — %2 page(s) left (Undo to bring it back)")
+                   .arg(removed)
+                   .arg(m_pages.size()));
 }
 
 void PdfToolsPage::toggleBlackAndWhiteSelected()
@@ -170,11 +173,8 @@ void PdfToolsPage::toggleBlackAndWhiteSelected()
     if (!hasSelectedPage()) {
         return;
     }
-    pushUndo();
-    m_pages[m_currentIndex] = blackAndWhitePage(m_pages.at(m_currentIndex));
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Converted page %1 to black & white (Undo to revert)").arg(m_currentIndex + 1));
+    replaceSelectedPage(pdf::blackAndWhitePage(m_pages.at(m_currentIndex)),
+        tr("Converted page %1 to black & white (Undo to revert)").arg(m_currentIndex + 1));
 }
 
 void PdfToolsPage::compressDocument()
@@ -185,22 +185,18 @@ void PdfToolsPage::compressDocument()
     const QList<QList<QImage>> history = m_undoStack;
     pushUndo();
     // A page that cannot pass through JPEG stays as it was; it is never lost.
-    const CompressedPages result = compressPages(m_pages);
+    const pdf::CompressedPages result = pdf::compressPages(m_pages);
     if (result.compressedCount == 0) {
         dropSnapshotSince(history);
         QMessageBox::warning(this, tr("mirvale"), tr("Could not compress any page."));
         return;
     }
     m_pages = result.pages;
-    refreshThumbnails();
-    showCurrentPage();
-    if (result.compressedCount < m_pages.size()) {
-        setStatus(tr("Compressed %1 of %2 page(s); the others could not be compressed and stay "
-                     "as they were (Undo to revert) — save to write the result to disk")
-                      .arg(result.compressedCount)
-                      .arg(m_pages.size()));
-        return;
-    }
-    setStatus(tr("Compressed all %1 page(s) (Undo to revert) — save to write the result to disk")
+    showChange(result.compressedCount < m_pages.size()
+            ? tr("Compressed %1 of %2 page(s); the others could not be compressed and stay as "
+                 "they were (Undo to revert) — save to write the result to disk")
+                  .arg(result.compressedCount)
+                  .arg(m_pages.size())
+            : tr("Compressed all %1 page(s) (Undo to revert) — save to write the result to disk")
                   .arg(m_pages.size()));
 }

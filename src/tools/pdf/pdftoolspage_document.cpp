@@ -8,7 +8,7 @@
 
 void PdfToolsPage::pushUndo()
 {
-    pushSnapshot(m_undoStack, m_pages);
+    pdf::pushSnapshot(m_undoStack, m_pages);
     m_undoButton->setEnabled(true);
 }
 
@@ -18,11 +18,9 @@ void PdfToolsPage::undo()
         return;
     }
     m_pages = m_undoStack.takeLast();
-    m_currentIndex = selectionWithin(m_currentIndex, int(m_pages.size()));
+    m_currentIndex = pdf::selectionWithin(m_currentIndex, int(m_pages.size()));
     m_undoButton->setEnabled(!m_undoStack.isEmpty());
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Undid last action"));
+    showChange(tr("Undid last action"));
 }
 
 void PdfToolsPage::closeDocument()
@@ -40,9 +38,7 @@ void PdfToolsPage::closeDocument()
     m_undoButton->setEnabled(false);
     m_currentIndex = -1;
     m_currentPath.clear();
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Closed. Open a PDF (or add images) to start editing."));
+    showChange(tr("Closed. Open a PDF (or add images) to start editing."));
 }
 
 void PdfToolsPage::setStatus(const QString &text)

@@ -18,7 +18,7 @@ void PdfToolsPage::saveAs()
         return;
     }
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save As PDF"), suggestedSavePath(m_currentPath), tr("PDF (*.pdf)"));
+        this, tr("Save As PDF"), pdf::suggestedSavePath(m_currentPath), tr("PDF (*.pdf)"));
     if (path.isEmpty()) {
         return;
     }
@@ -38,12 +38,12 @@ void PdfToolsPage::exportSelectedAsImage()
     }
     const int pageNumber = m_currentIndex + 1;
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Export page"), suggestedPageImageName(pageNumber), tr("PNG (*.png)"));
+        this, tr("Export page"), pdf::suggestedPageImageName(pageNumber), tr("PNG (*.png)"));
     if (path.isEmpty()) {
         return;
     }
     // The file dialog adds no suffix on every platform, and a name without one names no format.
-    if (!writePageImage(m_pages.at(m_currentIndex), path)) {
+    if (!pdf::writePageImage(m_pages.at(m_currentIndex), path)) {
         QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
         return;
     }
@@ -60,7 +60,7 @@ void PdfToolsPage::exportAllAsImages()
     if (folder.isEmpty()) {
         return;
     }
-    const int written = writeAllPagesAsPng(m_pages, folder);
+    const int written = pdf::writeAllPagesAsPng(m_pages, folder);
     if (written == 0) {
         QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
         return;
@@ -106,12 +106,10 @@ void PdfToolsPage::mergeFiles()
         return;
     }
     m_currentPath.clear();
-    m_currentIndex = m_pages.isEmpty() ? -1 : 0;
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Merged %1 files into one document (%2 pages) — Save As to write it out")
-                  .arg(paths.size())
-                  .arg(m_pages.size()));
+    m_currentIndex = 0;
+    showChange(tr("Merged %1 files into one document (%2 pages) — Save As to write it out")
+                   .arg(paths.size())
+                   .arg(m_pages.size()));
 }
 
 void PdfToolsPage::splitDocument()
@@ -125,7 +123,7 @@ void PdfToolsPage::splitDocument()
     bool accepted = false;
     const int afterPage = QInputDialog::getInt(this, tr("Split document"),
         tr("Split after which page? (1-%1)").arg(pageCount - 1), 1, 1, pageCount - 1, 1, &accepted);
-    if (!accepted || !isValidSplitPoint(afterPage, pageCount)) {
+    if (!accepted || !pdf::isValidSplitPoint(afterPage, pageCount)) {
         return;
     }
     const QString folder = QFileDialog::getExistingDirectory(
@@ -133,8 +131,8 @@ void PdfToolsPage::splitDocument()
     if (folder.isEmpty()) {
         return;
     }
-    const auto [firstPath, secondPath] = splitPartPaths(folder, m_currentPath);
-    const auto [firstPart, secondPart] = splitPages(m_pages, afterPage);
+    const auto [firstPath, secondPath] = pdf::splitPartPaths(folder, m_currentPath);
+    const auto [firstPart, secondPart] = pdf::splitPages(m_pages, afterPage);
     // The second part is written even when the first fails.
     const bool firstWritten = writePdf(firstPart, firstPath);
     const bool secondWritten = writePdf(secondPart, secondPath);

@@ -34,20 +34,20 @@ bool PdfToolsPage::loadPdf(const QString &path, bool append, int insertAt)
     // large to hold, a reader that hangs or crashes, a cancel) leaves the document as it was.
     // The limits count the document the pages would join.
     m_readCancelled = false;
-    PdfReadOptions options;
+    pdf::PdfReadOptions options;
     if (append) {
         options.pagesBefore = m_pages.size();
         for (const QImage &page : std::as_const(m_pages)) {
             options.pixelsBefore += qint64(page.width()) * page.height();
         }
     }
-    PdfReader reader;
+    pdf::PdfReader reader;
     // Each page's thumbnail is scaled while the other pages are still being read.
-    connect(&reader, &PdfReader::pageRead, this,
+    connect(&reader, &pdf::PdfReader::pageRead, this,
         [this](const QImage &page) { m_thumbnailCache.prepare(page); });
-    PdfReadResult read;
+    pdf::PdfReadResult read;
     {
-        const PdfReadProgress progress(&reader, QFileInfo(path).fileName(), this);
+        const pdf::PdfReadProgress progress(&reader, QFileInfo(path).fileName(), this);
         read = reader.read(path, options);
     }
     if (!read.ok()) {
@@ -58,38 +58,38 @@ bool PdfToolsPage::loadPdf(const QString &path, bool append, int insertAt)
         return false;
     };
     switch (read.status) {
-    case PdfReadStatus::Read:
+    case pdf::PdfReadStatus::Read:
         break;
-    case PdfReadStatus::Cancelled:
+    case pdf::PdfReadStatus::Cancelled:
         m_readCancelled = true;
         return false;
-    case PdfReadStatus::TooLarge:
+    case pdf::PdfReadStatus::TooLarge:
         return refuse(
             tr("Could not open %1: the document would have more than %2 pages or more than "
                "%3 GiB of page images.")
-                .arg(path, QString::number(kMaxPdfPages),
-                    QString::number(kMaxPdfPixels * 4 / (qint64(1) << 30))));
-    case PdfReadStatus::TooLargeForMemory:
+                .arg(path, QString::number(pdf::kMaxPdfPages),
+                    QString::number(pdf::kMaxPdfPixels * 4 / (qint64(1) << 30))));
+    case pdf::PdfReadStatus::TooLargeForMemory:
         return refuse(tr("Could not open %1: its pages would take %2 of memory, and this "
                          "computer has %3 available.")
                           .arg(path, QLocale().formattedDataSize(read.bytesNeeded),
                               QLocale().formattedDataSize(read.bytesAvailable)));
-    case PdfReadStatus::PageTooLarge:
+    case pdf::PdfReadStatus::PageTooLarge:
         return refuse(tr("Could not open %1: page %2 would be %3 x %4 pixels, larger than a page "
                          "can be.")
                           .arg(path, QString::number(read.largePage + 1),
                               QString::number(read.largePageSize.width()),
                               QString::number(read.largePageSize.height())));
-    case PdfReadStatus::HelperNotStarted:
+    case pdf::PdfReadStatus::HelperNotStarted:
         return refuse(tr("Could not open %1: the PDF reader %2 could not be started.")
-                          .arg(path, QDir::toNativeSeparators(pdfRenderHelperPath())));
-    case PdfReadStatus::NotOpened:
+                          .arg(path, QDir::toNativeSeparators(pdf::pdfRenderHelperPath())));
+    case pdf::PdfReadStatus::NotOpened:
         return refuse(tr("Could not open: %1").arg(path));
     }
     if (!append) {
         m_pages.clear();
     }
-    insertPages(m_pages, read.pages, insertAt);
+    pdf::insertPages(m_pages, read.pages, insertAt);
     if (!append) {
         m_currentPath = path;
     }
@@ -103,18 +103,18 @@ bool PdfToolsPage::loadPdf(const QString &path, bool append, int insertAt)
 
 bool PdfToolsPage::loadImage(const QString &path, bool append, int insertAt)
 {
-    const QImage image = readPageImage(path);
+    const QImage image = pdf::readPageImage(path);
     if (image.isNull()) {
         return false;
     }
     if (!append) {
         m_pages.clear();
     }
-    insertPages(m_pages, { image }, insertAt);
+    pdf::insertPages(m_pages, { image }, insertAt);
     return true;
 }
 
 bool PdfToolsPage::writePdf(const QList<QImage> &pages, const QString &path)
 {
-    return writePagesAsPdf(pages, path);
+    return pdf::writePagesAsPdf(pages, path);
 }

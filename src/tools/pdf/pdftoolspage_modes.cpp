@@ -26,7 +26,7 @@ QPoint PdfToolsPage::viewToImage(const QPoint &point) const
     if (shown.isNull() || shown.width() == 0) {
         return QPoint(0, 0);
     }
-    return ::viewToImage(
+    return pdf::viewToImage(
         point, m_pages.at(m_currentIndex).size(), shown.deviceIndependentSize().toSize());
 }
 
@@ -38,7 +38,7 @@ QPixmap PdfToolsPage::pagePreviewBase() const
     if (page.cacheKey() == m_shownPageKey && !m_shownPagePixmap.isNull()) {
         return m_shownPagePixmap;
     }
-    return pageViewPixmap(page);
+    return pdf::pageViewPixmap(page);
 }
 
 bool PdfToolsPage::eventFilter(QObject *watched, QEvent *event)
@@ -74,8 +74,8 @@ bool PdfToolsPage::dragModeEvent(QEvent *event, bool highlight)
         }
         m_dragEnd = static_cast<QMouseEvent *>(event)->position().toPoint();
         QPixmap preview = pagePreviewBase();
-        const bool painted = highlight ? paintHighlightPreview(preview, m_dragStart, m_dragEnd)
-                                       : paintCropPreview(preview, m_dragStart, m_dragEnd);
+        const bool painted = highlight ? pdf::paintHighlightPreview(preview, m_dragStart, m_dragEnd)
+                                       : pdf::paintCropPreview(preview, m_dragStart, m_dragEnd);
         if (painted) {
             m_pageLabel->setPixmap(preview);
         }
@@ -90,17 +90,14 @@ bool PdfToolsPage::dragModeEvent(QEvent *event, bool highlight)
             applyCrop();
             return true;
         }
-        const std::optional<QImage> marked = highlightedPage(
+        const std::optional<QImage> marked = pdf::highlightedPage(
             m_pages.at(m_currentIndex), viewToImage(m_dragStart), viewToImage(m_dragEnd));
         if (!marked) {
             showCurrentPage();
             return true;
         }
-        pushUndo();
-        m_pages[m_currentIndex] = *marked;
-        refreshThumbnails();
-        showCurrentPage();
-        setStatus(tr("Highlighted page %1 (Undo to revert)").arg(m_currentIndex + 1));
+        replaceSelectedPage(
+            *marked, tr("Highlighted page %1 (Undo to revert)").arg(m_currentIndex + 1));
         return true;
     }
     default:
@@ -114,28 +111,21 @@ void PdfToolsPage::applyCrop()
         return;
     }
     // Clipped to the page: a drag that left the view never adds blank borders.
-    const std::optional<QImage> cropped =
-        croppedPage(m_pages.at(m_currentIndex), viewToImage(m_dragStart), viewToImage(m_dragEnd));
+    const std::optional<QImage> cropped = pdf::croppedPage(
+        m_pages.at(m_currentIndex), viewToImage(m_dragStart), viewToImage(m_dragEnd));
     if (!cropped) {
         showCurrentPage();
         return;
     }
-    pushUndo();
-    m_pages[m_currentIndex] = *cropped;
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Cropped page %1 (Undo to revert)").arg(m_currentIndex + 1));
+    replaceSelectedPage(*cropped, tr("Cropped page %1 (Undo to revert)").arg(m_currentIndex + 1));
 }
 
 bool PdfToolsPage::fillSignEvent(QEvent *event)
 {
-    if (!m_stampTypeCombo) {
-        return false;
-    }
-    const QString stampType = m_stampTypeCombo->currentText();
+    const auto tool = FillSignTool(m_stampTypeCombo->currentData().toInt());
     const QEvent::Type type = event->type();
 
-    if (stampType == tr("Signature")) {
+    if (tool == FillSignTool::Signature) {
         if (type == QEvent::MouseButtonPress) {
             m_signing = true;
             m_signaturePoints.clear();
@@ -147,7 +137,7 @@ bool PdfToolsPage::fillSignEvent(QEvent *event)
             m_signaturePoints.append(
                 viewToImage(static_cast<QMouseEvent *>(event)->position().toPoint()));
             QPixmap preview = pagePreviewBase();
-            if (paintSignaturePreview(
+            if (pdf::paintSignaturePreview(
                     preview, m_signaturePoints, m_pages.at(m_currentIndex).size(), m_stampColor)) {
                 m_pageLabel->setPixmap(preview);
             }
@@ -156,17 +146,14 @@ bool PdfToolsPage::fillSignEvent(QEvent *event)
         if (type == QEvent::MouseButtonRelease && m_signing) {
             m_signing = false;
             const std::optional<QImage> signedImage =
-                signedPage(m_pages.at(m_currentIndex), m_signaturePoints, m_stampColor);
+                pdf::signedPage(m_pages.at(m_currentIndex), m_signaturePoints, m_stampColor);
             m_signaturePoints.clear();
             if (!signedImage) {
                 showCurrentPage();
                 return true;
             }
-            pushUndo();
-            m_pages[m_currentIndex] = *signedImage;
-            refreshThumbnails();
-            showCurrentPage();
-            setStatus(tr("Added signature to page %1 (Undo to revert)").arg(m_currentIndex + 1));
+            replaceSelectedPage(*signedImage,
+                tr("Added signature to page %1 (Undo to revert)").arg(m_currentIndex + 1));
             return true;
         }
         return false;
@@ -176,39 +163,47 @@ bool PdfToolsPage::fillSignEvent(QEvent *event)
         return false;
     }
     const QPoint position = static_cast<QMouseEvent *>(event)->position().toPoint();
-    if (stampType == tr("Comment")) {
+    if (tool == FillSignTool::Comment) {
         placeComment(position);
     } else {
-        placeStamp(position, stampType);
+        placeStamp(position, tool);
     }
     return true;
 }
 
-void PdfToolsPage::placeStamp(const QPoint &viewPoint, const QString &stampType)
+void PdfToolsPage::placeStamp(const QPoint &viewPoint, FillSignTool tool)
 {
-    const QList<std::pair<QString, StampKind>> kinds = {
-        { tr("Text"), StampKind::Text },
-        { tr("X"), StampKind::Cross },
-        { tr("Checkmark"), StampKind::Checkmark },
-        { tr("Circle"), StampKind::Circle },
-        { tr("Line"), StampKind::Line },
-        { tr("Dot"), StampKind::Dot },
-    };
-    std::optional<StampKind> kind;
-    for (const auto &[name, stampKind] : kinds) {
-        if (name == stampType) {
-            kind = stampKind;
-        }
-    }
-    if (!kind) {
+    std::optional<pdf::StampKind> kind;
+    switch (tool) {
+    case FillSignTool::Text:
+        kind = pdf::StampKind::Text;
+        break;
+    case FillSignTool::Cross:
+        kind = pdf::StampKind::Cross;
+        break;
+    case FillSignTool::Checkmark:
+        kind = pdf::StampKind::Checkmark;
+        break;
+    case FillSignTool::Circle:
+        kind = pdf::StampKind::Circle;
+        break;
+    case FillSignTool::Line:
+        kind = pdf::StampKind::Line;
+        break;
+    case FillSignTool::Dot:
+        kind = pdf::StampKind::Dot;
+        break;
+    case FillSignTool::Signature:
+    case FillSignTool::Comment:
         return;
     }
+    const QString stampName = m_stampTypeCombo->currentText();
 
     const QPoint imgPoint = viewToImage(viewPoint);
     // Taken before the text is asked for, so a cancelled text still leaves a step to undo.
     pushUndo();
     QString text;
-    if (*kind == StampKind::Text) {
+    if (*kind == pdf::StampKind::Text) {
         bool accepted = false;
         text = QInputDialog::getText(
             this, tr("Add text"), tr("Text:"), QLineEdit::Normal, QString(), &accepted);
@@ -218,16 +213,14 @@ void PdfToolsPage::placeStamp(const QPoint &viewPoint, const QString &stampType)
         }
     }
     const std::optional<QImage> stamped =
-        stampedPage(m_pages.at(m_currentIndex), *kind, imgPoint, m_stampColor, text);
+        pdf::stampedPage(m_pages.at(m_currentIndex), *kind, imgPoint, m_stampColor, text);
     if (!stamped) {
         showCurrentPage();
         return;
     }
     m_pages[m_currentIndex] = *stamped;
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(
-        tr("Stamped '%1' on page %2 (Undo to revert)").arg(stampType).arg(m_currentIndex + 1));
+    showChange(
+        tr("Stamped '%1' on page %2 (Undo to revert)").arg(stampName).arg(m_currentIndex + 1));
 }
 
 void PdfToolsPage::placeComment(const QPoint &viewPoint)
@@ -241,17 +234,13 @@ void PdfToolsPage::placeComment(const QPoint &viewPoint)
     }
     pushUndo();
     if (const std::optional<QImage> marked =
-            commentMarkedPage(m_pages.at(m_currentIndex), imgPoint)) {
+            pdf::commentMarkedPage(m_pages.at(m_currentIndex), imgPoint)) {
         m_pages[m_currentIndex] = *marked;
     }
     m_comments.append(PageComment { m_currentIndex, imgPoint, text });
-    if (m_commentsList) {
-        // The number goes in first, so a comment holding "%1" or "%2" shows as typed.
-        m_commentsList->addItem(tr("Page %1: %2").arg(m_currentIndex + 1).arg(text));
-    }
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Added a comment to page %1").arg(m_currentIndex + 1));
+    // The number goes in first, so a comment holding "%1" or "%2" shows as typed.
+    m_commentsList->addItem(tr("Page %1: %2").arg(m_currentIndex + 1).arg(text));
+    showChange(tr("Added a comment to page %1").arg(m_currentIndex + 1));
 }
 
 void PdfToolsPage::toggleCropMode(bool on)

@@ -17,48 +17,37 @@ void PdfToolsPage::runOcr()
         return;
     }
     m_ocrPanel->show();
-    if (m_ocrText) {
-        m_ocrText->setPlainText(tr("Recognizing text..."));
-    }
+    m_ocrText->setPlainText(tr("Recognizing text..."));
     // Paints the panel before recognition blocks the event loop.
     QCoreApplication::processEvents();
 
     // Those events may have run a waiting "Close" or "Remove page": read only a page that is
     // still there.
     if (!hasSelectedPage() || m_pages.at(m_currentIndex).isNull()) {
-        if (m_ocrText) {
-            m_ocrText->clear();
-        }
+        m_ocrText->clear();
         return;
     }
     const int pageNumber = m_currentIndex + 1;
     const QImage page = m_pages.at(m_currentIndex);
-    const OcrEngine::Result result = OcrEngine().recognize(page);
+    const pdf::OcrEngine::Result result = pdf::OcrEngine().recognize(page);
 
     switch (result.outcome) {
-    case OcrEngine::Outcome::Recognized:
-        if (m_ocrText) {
-            m_ocrText->setPlainText(result.text);
-        }
+    case pdf::OcrEngine::Outcome::Recognized:
+        m_ocrText->setPlainText(result.text);
         setStatus(tr("Recognized text from page %1 — edit or copy it from the panel below.")
                       .arg(pageNumber));
         break;
-    case OcrEngine::Outcome::EngineNotStarted:
-        if (m_ocrText) {
-            m_ocrText->setPlainText(OcrEngine::engineNotStartedMessage());
-        }
+    case pdf::OcrEngine::Outcome::EngineNotStarted:
+        m_ocrText->setPlainText(pdf::OcrEngine::engineNotStartedMessage());
         break;
-    case OcrEngine::Outcome::NoPage:
-        if (m_ocrText) {
-            m_ocrText->clear();
-        }
+    case pdf::OcrEngine::Outcome::NoPage:
+        m_ocrText->clear();
         break;
     }
 }
 
 void PdfToolsPage::copyOcrText()
 {
-    QGuiApplication::clipboard()->setText(
-        m_ocrText ? m_ocrText->toPlainText() : QString(), QClipboard::Clipboard);
+    QGuiApplication::clipboard()->setText(m_ocrText->toPlainText(), QClipboard::Clipboard);
     setStatus(tr("Copied recognized text to clipboard."));
 }

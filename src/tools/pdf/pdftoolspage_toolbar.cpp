@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString iconDir = QStringLiteral(":/resources/icons/pdf/");
+const QString kIconDir = QStringLiteral(":/resources/icons/pdf/");
 } // namespace
 
 QWidget *PdfToolsPage::buildToolbar()
@@ -28,7 +28,7 @@ QWidget *PdfToolsPage::buildToolbar()
         auto *button = new QToolButton(this);
         button->setObjectName(QStringLiteral("PdfToolbarButton"));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        button->setIcon(QIcon(iconDir + icon));
+        button->setIcon(QIcon(kIconDir + icon));
         button->setIconSize(QSize(22, 22));
         button->setText(text);
         button->setCheckable(true);
@@ -37,22 +37,22 @@ QWidget *PdfToolsPage::buildToolbar()
     };
 
     int column = 0;
-    makeToolButton(grid, 0, column++, iconDir + QStringLiteral("open.svg"), tr("Open PDF"),
+    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("open.svg"), tr("Open PDF"),
         &PdfToolsPage::openDocument);
-    makeToolButton(grid, 0, column++, iconDir + QStringLiteral("add_pages.svg"), tr("Add pages"),
+    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("add_pages.svg"), tr("Add pages"),
         &PdfToolsPage::addPagesAtEnd);
-    makeToolButton(grid, 0, column++, iconDir + QStringLiteral("insert_page.svg"),
+    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("insert_page.svg"),
         tr("Insert page"), &PdfToolsPage::insertPageAfterSelected);
-    makeToolButton(grid, 0, column++, iconDir + QStringLiteral("rotate_left.svg"),
+    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("rotate_left.svg"),
         tr("Rotate left"), &PdfToolsPage::rotateSelectedLeft);
-    makeToolButton(grid, 0, column++, iconDir + QStringLiteral("rotate_right.svg"),
+    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("rotate_right.svg"),
         tr("Rotate right"), &PdfToolsPage::rotateSelectedRight);
-    makeToolButton(grid, 0, column++, iconDir + QStringLiteral("black_white.svg"),
+    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("black_white.svg"),
         tr("Black && white"), &PdfToolsPage::toggleBlackAndWhiteSelected);
-    makeToolButton(grid, 0, column++, iconDir + QStringLiteral("remove_page.svg"),
+    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("remove_page.svg"),
         tr("Remove page"), &PdfToolsPage::removeSelected);
     m_undoButton = makeToolButton(
-        grid, 0, column++, iconDir + QStringLiteral("undo.svg"), tr("Undo"), &PdfToolsPage::undo);
+        grid, 0, column++, kIconDir + QStringLiteral("undo.svg"), tr("Undo"), &PdfToolsPage::undo);
     m_undoButton->setEnabled(false);
 
     column = 0;
@@ -61,24 +61,24 @@ QWidget *PdfToolsPage::buildToolbar()
     addModeButton(1, column++, QStringLiteral("fill_sign.svg"), tr("Fill && Sign"),
         &PdfToolsPage::toggleFillSignMode);
     makeToolButton(
-        grid, 1, column++, iconDir + QStringLiteral("ocr.svg"), tr("OCR"), &PdfToolsPage::runOcr);
-    makeToolButton(grid, 1, column++, iconDir + QStringLiteral("compress.svg"), tr("Compress all"),
+        grid, 1, column++, kIconDir + QStringLiteral("ocr.svg"), tr("OCR"), &PdfToolsPage::runOcr);
+    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("compress.svg"), tr("Compress all"),
         &PdfToolsPage::compressDocument);
-    makeToolButton(grid, 1, column++, iconDir + QStringLiteral("export_image.svg"),
+    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("export_image.svg"),
         tr("Export page"), &PdfToolsPage::exportSelectedAsImage);
-    makeToolButton(grid, 1, column++, iconDir + QStringLiteral("export_all.svg"), tr("Export all"),
+    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("export_all.svg"), tr("Export all"),
         &PdfToolsPage::exportAllAsImages);
-    makeToolButton(grid, 1, column++, iconDir + QStringLiteral("close.svg"), tr("Close"),
+    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("close.svg"), tr("Close"),
         &PdfToolsPage::closeDocument);
-    QToolButton *save = makeToolButton(grid, 1, column++, iconDir + QStringLiteral("save.svg"),
+    QToolButton *save = makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("save.svg"),
         tr("Save As PDF"), &PdfToolsPage::saveAs);
     // Only the primary rule of the style sheets applies to the main action.
     save->setObjectName(QStringLiteral("PrimaryToolbarButton"));
 
     column = 0;
-    makeToolButton(grid, 2, column++, iconDir + QStringLiteral("merge.svg"), tr("Merge files"),
+    makeToolButton(grid, 2, column++, kIconDir + QStringLiteral("merge.svg"), tr("Merge files"),
         &PdfToolsPage::mergeFiles);
-    makeToolButton(grid, 2, column++, iconDir + QStringLiteral("split.svg"), tr("Split"),
+    makeToolButton(grid, 2, column++, kIconDir + QStringLiteral("split.svg"), tr("Split"),
         &PdfToolsPage::splitDocument);
     addModeButton(2, column++, QStringLiteral("highlight.svg"), tr("Highlight"),
         &PdfToolsPage::toggleHighlightMode);
@@ -109,8 +109,19 @@ QWidget *PdfToolsPage::buildStampBar()
 
     auto *typeLabel = new QLabel(tr("Click on the page to stamp (drag for Signature):"), bar);
     m_stampTypeCombo = new QComboBox(bar);
-    m_stampTypeCombo->addItems({ tr("Text"), tr("Signature"), tr("Comment"), tr("X"),
-        tr("Checkmark"), tr("Circle"), tr("Line"), tr("Dot") });
+    const QList<std::pair<QString, FillSignTool>> tools {
+        { tr("Text"), FillSignTool::Text },
+        { tr("Signature"), FillSignTool::Signature },
+        { tr("Comment"), FillSignTool::Comment },
+        { tr("X"), FillSignTool::Cross },
+        { tr("Checkmark"), FillSignTool::Checkmark },
+        { tr("Circle"), FillSignTool::Circle },
+        { tr("Line"), FillSignTool::Line },
+        { tr("Dot"), FillSignTool::Dot },
+    };
+    for (const auto &[name, tool] : tools) {
+        m_stampTypeCombo->addItem(name, int(tool));
+    }
 
     auto *colorLabel = new QLabel(tr("Color:"), bar);
     auto *colorBox = new QComboBox(bar);

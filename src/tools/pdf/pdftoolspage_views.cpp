@@ -32,7 +32,7 @@ void PdfToolsPage::showCurrentPage()
     if (hasSelectedPage()) {
         const QImage &page = m_pages.at(m_currentIndex);
         if (page.cacheKey() != m_shownPageKey || m_shownPagePixmap.isNull()) {
-            m_shownPagePixmap = pageViewPixmap(page);
+            m_shownPagePixmap = pdf::pageViewPixmap(page);
             m_shownPageKey = page.cacheKey();
         }
         m_pageLabel->setFixedSize(m_shownPagePixmap.size());
@@ -65,7 +65,7 @@ void PdfToolsPage::thumbnailOrderChanged()
         order.append(isInt ? index : -1);
     }
     // Checked before the snapshot is taken, so a refused order costs no undo history.
-    const std::optional<QList<QImage>> reordered = reorderedPages(m_pages, order);
+    const std::optional<QList<QImage>> reordered = pdf::reorderedPages(m_pages, order);
     if (!reordered) {
         // The list shows an order the document does not have: show the document again.
         refreshThumbnails();
@@ -77,7 +77,5 @@ void PdfToolsPage::thumbnailOrderChanged()
     if (hasSelectedPage()) {
         m_currentIndex = m_thumbList->currentRow();
     }
-    refreshThumbnails();
-    showCurrentPage();
-    setStatus(tr("Reordered pages"));
+    showChange(tr("Reordered pages"));
 }

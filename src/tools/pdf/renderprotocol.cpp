@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace pdf {
+
 QString describeHelperExit(int code)
 {
     switch (HelperExit(code)) {
@@ -88,3 +90,5 @@ std::optional<int> parseProtocolNumber(const QByteArray &word)
     }
     return value;
 }
+
+} // namespace pdf

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pdf {
+
 // How the program and its PDF render helper, mirvale-pdfrender, talk. Both compile this file and
 // share nothing else: the program holds no PDF engine, the helper no widget.
 //
@@ -93,3 +95,5 @@ std::optional<int> descriptorFromArgument(const QString &argument);
 // A whole number of the protocol: decimal digits only, at most 9 of them (no sign, no space).
 // So it is at most kMaxProtocolNumber.
 std::optional<int> parseProtocolNumber(const QByteArray &word);
+
+} // namespace pdf

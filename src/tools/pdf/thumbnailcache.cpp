@@ -6,6 +6,8 @@
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 
+namespace pdf {
+
 QList<QPixmap> ThumbnailCache::thumbnails(const QList<QImage> &pages)
 {
     // The pages without a thumbnail yet, each once, are scaled on every core at once; only the
@@ -59,3 +61,5 @@ void ThumbnailCache::discardPrepared()
     }
     m_prepared.clear();
 }
+
+} // namespace pdf

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QPixmap>
 
+namespace pdf {
+
 // Thumbnails of page images, remembered by the image's cache key. A page keeps its key while its
 // pixels are shared and gets a new one as soon as an edit detaches it, so an unchanged page
 // (also one restored by undo, or moved) reuses its thumbnail and only changed pages are scaled.
@@ -30,3 +32,5 @@ private:
     QHash<qint64, QPixmap> m_byKey;
     QHash<qint64, QFuture<QImage>> m_prepared;
 };
+
+} // namespace pdf

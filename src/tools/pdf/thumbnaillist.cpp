@@ -4,6 +4,8 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 
+namespace pdf {
+
 ThumbnailList::ThumbnailList(QWidget *parent)
     : QListWidget(parent)
 { }
@@ -62,3 +64,5 @@ void ThumbnailList::dropEvent(QDropEvent *event)
     // moveRow's destination counts rows before the move: one further down when moving down.
     model()->moveRow(QModelIndex(), from, QModelIndex(), to > from ? to + 1 : to);
 }
+
+} // namespace pdf

@@ -2,6 +2,8 @@
 
 #include <QListWidget>
 
+namespace pdf {
+
 // The page thumbnails, one column from top to bottom, reordered by dragging a thumbnail onto
 // another one's place. An icon-mode list on its own only shifts the dragged icon around (and
 // takes no drop on an item at all), so this list moves the dragged row in its model instead: the
@@ -23,3 +25,5 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 };
+
+} // namespace pdf

@@ -16,7 +16,7 @@
 
 namespace {
 
-int exitWith(HelperExit code)
+int exitWith(pdf::HelperExit code)
 {
     return int(code);
 }
@@ -33,7 +33,7 @@ void tell(const QByteArray &line)
 // afresh through /proc, so that helpers sharing one descriptor do not share its file offset.
 QString handlePath(const QString &argument)
 {
-    const std::optional<int> descriptor = descriptorFromArgument(argument);
+    const std::optional<int> descriptor = pdf::descriptorFromArgument(argument);
     return descriptor ? QStringLiteral("/proc/self/fd/%1").arg(*descriptor) : argument;
 }
 
@@ -42,11 +42,11 @@ int tellSizes(QPdfDocument &doc)
     const int count = doc.pageCount();
     tell("pages " + QByteArray::number(count));
     for (int page = 0; page < count; ++page) {
-        const QSize size = renderPixelSize(doc.pagePointSize(page));
+        const QSize size = pdf::renderPixelSize(doc.pagePointSize(page));
         const QSize told = size.isEmpty() ? QSize(0, 0) : size;
         tell("size " + QByteArray::number(told.width()) + ' ' + QByteArray::number(told.height()));
     }
-    return exitWith(HelperExit::Done);
+    return exitWith(pdf::HelperExit::Done);
 }
 
 // The page, drawn over white, at offset of the page area; white when the page is null. Written
@@ -56,7 +56,7 @@ int tellSizes(QPdfDocument &doc)
 bool writePage(QFile &area, const QImage &page, const QSize &size, qint64 offset)
 {
     constexpr qint64 kBandBytes = 256 * 1024;
-    const qint64 rowBytes = qint64(size.width()) * kPageBytesPerPixel;
+    const qint64 rowBytes = qint64(size.width()) * pdf::kPageBytesPerPixel;
     const int bandRows = int(std::max<qint64>(1, kBandBytes / rowBytes));
     QList<quint32> band(qsizetype(size.width()) * bandRows);
     if (!area.seek(offset)) {
@@ -65,7 +65,7 @@ bool writePage(QFile &area, const QImage &page, const QSize &size, qint64 offset
     for (int row = 0; row < size.height(); row += bandRows) {
         const int rows = std::min(bandRows, size.height() - row);
         for (int i = 0; i < rows; ++i) {
-            rowOnWhite(page, row + i, size.width(), band.data() + qsizetype(i) * size.width());
+            pdf::rowOnWhite(page, row + i, size.width(), band.data() + qsizetype(i) * size.width());
         }
         const qint64 bytes = rowBytes * rows;
         if (area.write(reinterpret_cast<const char *>(band.constData()), bytes) != bytes) {
@@ -78,30 +78,30 @@ bool writePage(QFile &area, const QImage &page, const QSize &size, qint64 offset
 int renderRange(QPdfDocument &doc, int first, int count, const QString &pagesArgument)
 {
     if (first < 0 || count < 1 || first > doc.pageCount() - count) {
-        return exitWith(HelperExit::Usage);
+        return exitWith(pdf::HelperExit::Usage);
     }
     QList<QSize> sizes;
     for (int page = first; page < first + count; ++page) {
-        const QSize reported = renderPixelSize(doc.pagePointSize(page));
+        const QSize reported = pdf::renderPixelSize(doc.pagePointSize(page));
         // The program refuses a document with a page too large before it asks for pages.
-        if (!reported.isEmpty() && !isRenderableSize(reported)) {
-            return exitWith(HelperExit::Usage);
+        if (!reported.isEmpty() && !pdf::isRenderableSize(reported)) {
+            return exitWith(pdf::HelperExit::Usage);
         }
-        sizes.append(pageAreaSize(reported));
+        sizes.append(pdf::pageAreaSize(reported));
     }
-    const PageAreaLayout layout = pageAreaLayout(sizes);
+    const pdf::PageAreaLayout layout = pdf::pageAreaLayout(sizes);
     QFile area(handlePath(pagesArgument));
     // The program sized the area for exactly these pages: any other size is not this document.
     if (!area.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || area.size() != layout.bytes) {
-        return exitWith(HelperExit::NotWritten);
+        return exitWith(pdf::HelperExit::NotWritten);
     }
     // Each page is written while the next one renders; one write at a time, in page order, and
     // its line once it is there.
     std::future<bool> writing;
     for (int i = 0; i < count; ++i) {
-        const QImage image = renderPdfPage(doc, first + i, kPageDpi);
+        const QImage image = pdf::renderPdfPage(doc, first + i, pdf::kPageDpi);
         if (writing.valid() && !writing.get()) {
-            return exitWith(HelperExit::NotWritten);
+            return exitWith(pdf::HelperExit::NotWritten);
         }
         const qint64 offset = layout.offsets.at(i);
         const QSize size = sizes.at(i);
@@ -115,7 +115,7 @@ int renderRange(QPdfDocument &doc, int first, int count, const QString &pagesArg
             return written;
         });
     }
-    return exitWith(writing.get() ? HelperExit::Done : HelperExit::NotWritten);
+    return exitWith(writing.get() ? pdf::HelperExit::Done : pdf::HelperExit::NotWritten);
 }
 
 } // namespace
@@ -126,19 +126,19 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() != 2 && args.size() != 5) {
         std::fprintf(stderr, "usage: mirvale-pdfrender SOURCE [FIRST COUNT PAGES]\n");
-        return exitWith(HelperExit::Usage);
+        return exitWith(pdf::HelperExit::Usage);
     }
     QPdfDocument doc;
     if (doc.load(handlePath(args.at(1))) != QPdfDocument::Error::None) {
-        return exitWith(HelperExit::NotLoaded);
+        return exitWith(pdf::HelperExit::NotLoaded);
     }
     if (args.size() == 2) {
         return tellSizes(doc);
     }
-    const std::optional<int> first = parseProtocolNumber(args.at(2).toLatin1());
-    const std::optional<int> count = parseProtocolNumber(args.at(3).toLatin1());
+    const std::optional<int> first = pdf::parseProtocolNumber(args.at(2).toLatin1());
+    const std::optional<int> count = pdf::parseProtocolNumber(args.at(3).toLatin1());
     if (!first || !count) {
-        return exitWith(HelperExit::Usage);
+        return exitWith(pdf::HelperExit::Usage);
     }
     return renderRange(doc, *first, *count, args.at(4));
 }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace pdf {
+
 QImage renderPdfPage(QPdfDocument &doc, int page, double dpi)
 {
     if (page < 0 || page >= doc.pageCount()) {
@@ -51,3 +53,5 @@ void rowOnWhite(const QImage &page, int row, int width, quint32 *out)
         }
     }
 }
+
+} // namespace pdf

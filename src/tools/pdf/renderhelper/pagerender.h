@@ -5,6 +5,8 @@
 class QImage;
 class QPdfDocument;
 
+namespace pdf {
+
 // Page page of an opened document rendered at dpi as the engine draws it: in the page area's
 // format, transparent wherever the page draws nothing. Null when the page has no size within the
 // render limits or cannot be rendered.
@@ -14,3 +16,5 @@ QImage renderPdfPage(QPdfDocument &doc, int page, double dpi);
 // black wherever alpha is later dropped) into out, opaque, in the page area's format. A null page
 // is white.
 void rowOnWhite(const QImage &page, int row, int width, quint32 *out);
+
+} // namespace pdf
