@@ -41,7 +41,8 @@ bool isUserInput(QEvent::Type type)
 } // namespace
 
 PdfReadProgress::PdfReadProgress(PdfReader *reader, const QString &fileName, QWidget *page)
-    : m_dialog(page)
+    : m_window(page->window())
+    , m_dialog(page)
 {
     m_dialog.setWindowTitle(tr("mirvale"));
     m_dialog.setLabelText(tr("Reading %1").arg(fileName));
@@ -80,12 +81,12 @@ bool PdfReadProgress::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     if (const auto *widget = qobject_cast<QWidget *>(watched)) {
-        return widget->window() != &m_dialog;
+        return widget->window() == m_window;
     }
     if (const auto *window = qobject_cast<QWindow *>(watched)) {
-        return window != m_dialog.windowHandle();
+        return window == m_window->windowHandle();
     }
-    return true;
+    return false;
 }
 
 } // namespace pdf
