@@ -7,6 +7,7 @@
 #include "tools/image/imagefiles.h"
 #include "tools/pdf/pageio.h"
 #include "tools/pdf/pdfreader.h"
+#include "tools/pdf/renderprotocol.h"
 
 #include <QtTest>
 

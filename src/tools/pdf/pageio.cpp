@@ -3,6 +3,7 @@
 #include "common/atomicwrite.h"
 
 #include "pageoperations.h"
+#include "renderprotocol.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -21,23 +22,20 @@ QString tr(const char *text)
     return QCoreApplication::translate("PageIo", text);
 }
 
-} // namespace
-
-QImage readPageImage(const QString &path)
-{
-    return toPaintableFormat(QImage(path));
-}
-
+// The physical size of a page image written at kPageDpi, in points, unrounded.
 QSizeF pagePointSize(const QSize &pixelSize)
 {
     return QSizeF(pixelSize.width() * 72.0 / kPageDpi, pixelSize.height() * 72.0 / kPageDpi);
 }
 
+// The writer's page size for a page image: pagePointSize, with a size close to a standard paper
+// size in portrait orientation taken as that standard size.
 QPageSize writerPageSize(const QSize &pixelSize)
 {
     return QPageSize(pagePointSize(pixelSize), QPageSize::Point, QString(), QPageSize::FuzzyMatch);
 }
 
+// The pages painted as a PDF. Empty when there are no pages, a page is null, or painting fails.
 QByteArray paintPdf(const QList<QImage> &pages)
 {
     if (pages.isEmpty()) {
@@ -77,6 +75,13 @@ QByteArray paintPdf(const QList<QImage> &pages)
         return {};
     }
     return bytes;
+}
+
+} // namespace
+
+QImage readPageImage(const QString &path)
+{
+    return toPaintableFormat(QImage(path));
 }
 
 bool writePagesAsPdf(const QList<QImage> &pages, const QString &path, QString *errorString)

@@ -1,15 +1,9 @@
 #pragma once
 
 #include <QList>
-#include <QSize>
-#include <QSizeF>
 #include <QString>
 
-#include "renderprotocol.h"
-
-class QByteArray;
 class QImage;
-class QPageSize;
 
 namespace pdf {
 
@@ -21,21 +15,11 @@ namespace pdf {
 // they have it. Null when the file gives no image.
 QImage readPageImage(const QString &path);
 
-// The physical size of a page image written at kPageDpi, in points, unrounded.
-QSizeF pagePointSize(const QSize &pixelSize);
-
-// The writer's page size for a page image: pagePointSize, with a size close to a standard paper
-// size in portrait orientation taken as that standard size.
-QPageSize writerPageSize(const QSize &pixelSize);
-
-// The pages painted as a PDF, one image per page, each page sized to its image and the image
-// drawn over the whole page. Empty when there are no pages, a page is null, or painting
-// fails.
-QByteArray paintPdf(const QList<QImage> &pages);
-
-// paintPdf written to path. The file is replaced only once every byte is written, so a failed
-// write leaves an existing file as it was; nothing is touched for an empty list or a null page.
-// On failure returns false and, when asked for, says why in errorString.
+// The pages written as a PDF at path, one image per page, each page sized to its image at
+// kPageDpi (a size close to a standard paper size in portrait orientation taken as that size) and
+// the image drawn over the whole page. The file is replaced only once every byte is written, so a
+// failed write leaves an existing file as it was; nothing is touched for an empty list or a null
+// page. On failure returns false and, when asked for, says why in errorString.
 bool writePagesAsPdf(
     const QList<QImage> &pages, const QString &path, QString *errorString = nullptr);
 

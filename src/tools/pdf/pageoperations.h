@@ -4,12 +4,12 @@
 #include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QString>
 
 #include <optional>
 
 class QColor;
 class QPaintDevice;
-class QString;
 
 namespace pdf {
 
