@@ -146,9 +146,7 @@ void tst_RenderBoundary::refusesWhatTheHelperGetsWrong()
         for (int i = 0; i < pageCount(); ++i) {
             QCOMPARE(pages.value(i).pixel(19, 9), qRgb(i, 100, 200));
         }
-        QCOMPARE(
-            page.click("Close", { messageBox("Close the current document?", QMessageBox::Yes) }),
-            QString());
+        QCOMPARE(page.click("Close", { messageBox("Close the", QMessageBox::Yes) }), QString());
         QCOMPARE(mappedPages(), 0);
         return;
     }

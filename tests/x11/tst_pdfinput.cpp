@@ -80,8 +80,7 @@ void tst_PdfInput::cancelKeepsEverythingAndInputDoesNotWait()
     QElapsedTimer sinceCancel;
     const Step progress { &QProgressDialog::staticMetaObject, "mirvale", [&](QWidget *w) {
                              shownAfter = sinceChosen.elapsed();
-                             QVERIFY(
-                                 input.state() == QProcess::NotRunning || input.waitForFinished());
+                             input.waitForFinished(); // the exit code is checked below
                              sinceCancel.start();
                              w->findChild<QPushButton *>()->click();
                          } };
