@@ -52,6 +52,7 @@ void tst_PdfInput::cancelKeepsEverythingAndInputDoesNotWait()
 {
     QTemporaryDir dir;
     QVERIFY(pdftest::writeFile(dir.filePath("slow.pdf"), slowPdf()));
+    QVERIFY(pdftest::plainPage({ 50, 50 }).save(dir.filePath("first.png")));
 
     pdftest::PdfPage page;
     QCOMPARE(page.add("30x20 [40x20]"), QString());
@@ -59,23 +60,21 @@ void tst_PdfInput::cancelKeepsEverythingAndInputDoesNotWait()
     page.widget.setGeometry(0, 0, 1200, 900);
     page.widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page.widget));
-    QToolButton *rotate = page.button("Rotate right");
+    QToolButton *rotate = page.button("Rotate left");
     rotate->setFocus();
     const QPoint target = rotate->mapToGlobal(rotate->rect().center());
 
-    // Once the file is chosen: a click on "Rotate right" and a space bar press on it, while the
-    // pages are being read and before any dialog shows.
+    // An image, then the slow PDF; once they are chosen, a click on "Rotate left" and a space bar
+    // press on it, while the pages are being read and before any dialog shows.
     QProcess input;
     QElapsedTimer sinceChosen;
-    const Step chosen { &QFileDialog::staticMetaObject, "Add pages", [&](QWidget *w) {
-                           fileDialog("Add pages", dir.path(), { "slow.pdf" }).answer(w);
-                           sinceChosen.start();
-                           input.start(xdotool,
-                               QStringLiteral("sleep 0.1 mousemove %1 %2 click 1 key space")
-                                   .arg(target.x())
-                                   .arg(target.y())
-                                   .split(' '));
-                       } };
+    const Step chosen { &QFileDialog::staticMetaObject, "Add pages",
+        [&](QWidget *w) {
+            fileDialog("Add pages", dir.path(), { "first.png", "slow.pdf" }).answer(w);
+            sinceChosen.start();
+            const QString at = QString::number(target.x()) + ' ' + QString::number(target.y());
+            input.start(xdotool, ("sleep 0.1 mousemove " + at + " click 1 key space").split(' '));
+        } };
     qint64 shownAfter = -1;
     QElapsedTimer sinceCancel;
     const Step progress { &QProgressDialog::staticMetaObject, "mirvale", [&](QWidget *w) {
