@@ -6,7 +6,7 @@
 //
 //   bench_pdfopen [helpers]   helpers: how many render helpers the reading alone starts at most
 //                             (default: one per core, as the page does)
-#include "tools/pdf/pdfreader.h"
+#include "tools/pdf/reading/pdfreader.h"
 #include "tools/pdf/pdftoolspage.h"
 
 #include <QApplication>

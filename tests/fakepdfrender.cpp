@@ -9,7 +9,7 @@
 //   or once the last page is told: crash-at-end, cut (print "pag" without a newline),
 //     exit N TEXT (print TEXT to the error output, exit with N), shrink (try to cut the page
 //     area to nothing).
-#include "tools/pdf/renderprotocol.h"
+#include "tools/pdf/reading/renderprotocol.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -6,8 +6,8 @@
 #include "pdftesting.h"
 #include "tools/image/imagefiles.h"
 #include "tools/pdf/pageio.h"
-#include "tools/pdf/pdfreader.h"
-#include "tools/pdf/renderprotocol.h"
+#include "tools/pdf/reading/pdfreader.h"
+#include "tools/pdf/reading/renderprotocol.h"
 
 #include <QtTest>
 

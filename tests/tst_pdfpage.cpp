@@ -1,7 +1,7 @@
 #include "pdftesting.h"
 #include "tools/pdf/pageio.h"
 #include "tools/pdf/pageoperations.h"
-#include "tools/pdf/pdfreader.h"
+#include "tools/pdf/reading/pdfreader.h"
 
 #include <QtTest>
 

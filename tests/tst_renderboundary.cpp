@@ -4,7 +4,7 @@
 // and nothing of the reading (a process, a mapped page) stays behind.
 
 #include "pdftesting.h"
-#include "tools/pdf/pdfreader.h"
+#include "tools/pdf/reading/pdfreader.h"
 
 #include <QtTest>
 

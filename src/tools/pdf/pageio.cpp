@@ -3,7 +3,7 @@
 #include "common/atomicwrite.h"
 
 #include "pageoperations.h"
-#include "renderprotocol.h"
+#include "reading/renderprotocol.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -2,8 +2,8 @@
 
 #include "pageio.h"
 #include "pagelist.h"
-#include "pdfreader.h"
-#include "pdfreadprogress.h"
+#include "reading/pdfreader.h"
+#include "reading/pdfreadprogress.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // which the engine hangs or crashes costs this process, never the program and its open document.
 // What it is given and what it prints is described in renderprotocol.h.
 #include "pagerender.h"
-#include "tools/pdf/renderprotocol.h"
+#include "tools/pdf/reading/renderprotocol.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "pagerender.h"
 
-#include "tools/pdf/renderprotocol.h"
+#include "tools/pdf/reading/renderprotocol.h"
 
 #include <QImage>
 #include <QPdfDocument>
