@@ -11,6 +11,10 @@ packages=(
     qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
     # recognition and QR encoding
     libtesseract-dev tesseract-ocr tesseract-ocr-eng libqrencode-dev
+    # the PDF helper's system-call filter
+    libseccomp-dev
+    # compiling the Windows-only sources that need no Qt, as a test
+    g++-mingw-w64-x86-64-posix
     # the start-up benchmark watches the X server
     libxcb1-dev
     # fonts for rendering text headlessly

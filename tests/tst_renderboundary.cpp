@@ -1,12 +1,22 @@
 // The program's side of the boundary with its PDF render helper. This suite runs beside a helper
 // that misbehaves as each "PDF" tells it to (fakepdfrender.cpp): whatever it says or does, the
 // page refuses the file, keeps its document, selection and undo history, says why in the log,
-// and nothing of the reading (a process, a mapped page) stays behind.
+// and nothing of the reading (a process, a mapped page) stays behind. Confined as the real
+// helper is, it also tries to reach what a PDF that took over the engine would want: each try
+// must be denied.
 
 #include "pdftesting.h"
 #include "tools/pdf/reading/pdfreader.h"
 
+#include <QLocalServer>
+#include <QTcpServer>
 #include <QtTest>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 using namespace dialogs;
 using namespace pdftest;
@@ -19,15 +29,25 @@ int mappedPages()
     return int(contentsOf(QStringLiteral("/proc/self/maps")).count("/memfd:mirvale-pages"));
 }
 
-// Child processes of this process that have not been waited for.
-QByteArray childProcesses()
+// Child processes of a process (this one by default) that have not been waited for.
+QByteArray childProcesses(const QString &process = QStringLiteral("self"))
 {
     QByteArray all;
-    const QDir tasks(QStringLiteral("/proc/self/task"));
+    const QDir tasks("/proc/" + process + "/task");
     for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        all += contentsOf(tasks.filePath(task + QStringLiteral("/children"))).trimmed();
+        all += contentsOf(tasks.filePath(task + QStringLiteral("/children")));
     }
-    return all;
+    return all.trimmed();
+}
+
+// The Landlock version of this kernel; 0 without it.
+int landlockVersion()
+{
+#ifdef Q_OS_LINUX
+    return int(std::max(0L, syscall(444 /* landlock_create_ruleset */, nullptr, 0, 1U)));
+#else
+    return 0;
+#endif
 }
 
 // Two pages for each helper the program starts, so that every helper has a page after its first.
@@ -61,11 +81,23 @@ private slots:
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QTemporaryDir m_dir;
+    QTcpServer m_tcp;
+    QLocalServer m_local;
 };
 
 void tst_RenderBoundary::initTestCase()
 {
     QVERIFY2(m_dir.isValid(), qPrintable(m_dir.errorString()));
+    // What a helper must not reach: a TCP listener, a unix socket, the session's addresses in
+    // the environment and a descriptor this process inherited from whoever started it.
+    QVERIFY(m_tcp.listen(QHostAddress::LocalHost));
+    QVERIFY(m_local.listen(path("socket")));
+    qputenv("DISPLAY", ":7");
+    qputenv("XAUTHORITY", path("xauthority").toLocal8Bit());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + path("socket").toLocal8Bit());
+#ifdef Q_OS_LINUX
+    QVERIFY(::open("/dev/null", O_RDONLY) >= 0);
+#endif
 }
 
 void tst_RenderBoundary::refusesWhatTheHelperGetsWrong_data()
@@ -73,13 +105,14 @@ void tst_RenderBoundary::refusesWhatTheHelperGetsWrong_data()
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<QString>("log"); // what the log says of the helper, if anything
     QTest::addColumn<QString>("message"); // the refusal, or nothing when the file is read
+    QTest::addColumn<int>("landlock"); // the Landlock version the row needs
     const QString notOpened = "Could not open: " + path("open.pdf");
-    const auto row = [&](const char *tag, const QByteArray &lines, const char *log,
-                         const QString &message) {
-        QTest::addRow("%s", tag) << script(lines) << QString::fromLatin1(log) << message;
+    const auto row = [&](const char *tag, const QByteArray &lines, const QString &log,
+                         const QString &message, int landlock = 0) {
+        QTest::addRow("%s", tag) << script(lines) << log << message << landlock;
     };
     // Read whole: the area is sealed at its size, so the helper cannot take back what is mapped.
-    row("page area shrunk after the pages", "fault shrink", "", "");
+    row("page area shrunk after the pages", "fault shrink", "shrunk: no", "");
     row("no pages", "tell pages 0", "unexpected line: pages 0", notOpened);
     row("more sizes than pages", "tell pages 1\ntell size 20 10\ntell size 20 10",
         "unexpected line: size 20 10", notOpened);
@@ -107,6 +140,40 @@ void tst_RenderBoundary::refusesWhatTheHelperGetsWrong_data()
     row("the helper cannot be started", "", "could not read",
         "the PDF reader " + QDir::toNativeSeparators(pdf::pdfRenderHelperPath())
             + " could not be started");
+
+#ifdef Q_OS_LINUX
+    // Escapes, tried after the first page: each try denied, and the file read whole.
+    const auto escape = [&](const char *tag, const QByteArray &what, const char *denied,
+                            const QByteArray &confine = {}, int landlock = 1) {
+        row(tag, "fault escape " + what + (confine.isEmpty() ? "" : "\nconfine " + confine),
+            "printed while reading .*: escape " + what.split(' ').at(0) + ": "
+                + QRegularExpression::escape(denied) + '$',
+            "", landlock);
+    };
+    const QByteArray dir = m_dir.path().toLocal8Bit();
+    escape("write a file", "write " + dir, "EACCES");
+    escape("read a file outside the system folders", "read " + dir + "/other.pdf", "EACCES");
+    escape("open the PDF for writing", "write-pdf " + dir + "/open.pdf",
+        "by path EACCES, through /proc EACCES");
+    escape("connect over TCP", "tcp " + QByteArray::number(m_tcp.serverPort()), "EPERM");
+    escape("connect over TCP, Landlock alone", "tcp " + QByteArray::number(m_tcp.serverPort()),
+        "EACCES", "landlock", 4);
+    escape("connect to a unix socket", "unix " + dir + "/socket", "EPERM");
+    escape("open the program's memory", "mem", "EACCES");
+    const char *program = "ptrace EPERM, process_vm_readv EPERM";
+    escape("trace the program", "program", program);
+    escape("trace the program, seccomp alone", "program", program, "seccomp", 0);
+    escape("trace the program, Landlock alone", "program", program, "landlock");
+    const char *signal = "kill EPERM, tkill EPERM, tgkill EPERM, sigqueue EPERM, pidfd EPERM";
+    escape("signal the program", "signal", signal);
+    escape("signal the program, seccomp alone", "signal", signal, "seccomp", 0);
+    escape("signal the program, Landlock alone", "signal", signal, "landlock", 6);
+    escape("start a process", "start",
+        "fork EPERM, vfork EPERM, clone EPERM, clone3 ENOSYS, execve EPERM, execveat EPERM");
+    escape("reach the keyring or io_uring", "kernel", "keyctl EPERM, io_uring EPERM");
+    // From outside: what the helper was started with beyond its standard channels and files.
+    escape("the environment and descriptors", "started", "environment, descriptors");
+#endif
 }
 
 void tst_RenderBoundary::refusesWhatTheHelperGetsWrong()
@@ -114,6 +181,12 @@ void tst_RenderBoundary::refusesWhatTheHelperGetsWrong()
     QFETCH(QByteArray, script);
     QFETCH(QString, log);
     QFETCH(QString, message);
+    QFETCH(int, landlock);
+    if (landlockVersion() < landlock) {
+        QSKIP(qPrintable(QStringLiteral("This kernel has Landlock %1; the row needs %2.")
+                             .arg(landlockVersion())
+                             .arg(landlock)));
+    }
     QVERIFY(writeFile(path("open.pdf"), script) && writeFile(path("other.pdf"), script));
     const QString helper = pdf::pdfRenderHelperPath();
     const QFile::Permissions executable = QFile::permissions(helper);
@@ -160,17 +233,28 @@ void tst_RenderBoundary::refusesWhatTheHelperGetsWrong()
 void tst_RenderBoundary::helpersDieWithTheProgram()
 {
 #ifdef Q_OS_LINUX
-    const QString pidFile = path("helper.pid");
-    QVERIFY(writeFile(path("stalls.pdf"), script("fault pid " + pidFile.toLocal8Bit())));
+    QVERIFY(writeFile(path("stalls.pdf"), script("fault stall")));
     QProcess reader;
     reader.start(QCoreApplication::applicationFilePath(), { "--read", path("stalls.pdf") });
-    QTRY_VERIFY_WITH_TIMEOUT(QFile(pidFile).size() > 0, 10'000);
-    // Running: neither gone nor a zombie left for whoever adopted it. It goes first when memory
-    // runs out and can gain no privileges.
-    const QString process = "/proc/" + contentsOf(pidFile);
-    QTRY_VERIFY(contentsOf(process + "/stat").contains(") S "));
+    // A helper of the render pass (its command line has five words), stalled after its page.
+    QString process;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (const QByteArray &pid :
+                childProcesses(QString::number(reader.processId())).split(' ')) {
+                process = "/proc/" + pid;
+                if (contentsOf(process + "/cmdline").count('\0') == 5
+                    && contentsOf(process + "/stat").contains(") S ")) {
+                    return true;
+                }
+            }
+            return false;
+        }(),
+        10'000);
+    // It goes first when memory runs out, can gain no privileges and is confined.
     QCOMPARE(contentsOf(process + "/oom_score_adj"), "1000\n");
     QVERIFY(contentsOf(process + "/status").contains("NoNewPrivs:\t1"));
+    QVERIFY(contentsOf(process + "/status").contains("Seccomp:\t2"));
     reader.kill();
     QTRY_VERIFY_WITH_TIMEOUT(!contentsOf(process + "/stat").contains(") S "), 5'000);
 #else

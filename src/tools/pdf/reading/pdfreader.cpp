@@ -1,18 +1,17 @@
 #include "pdfreader.h"
 
+#include "helperfiles.h"
+#include "helperprocess.h"
 #include "renderprotocol.h"
 
 #include "common/availablememory.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QTemporaryFile>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
 
@@ -23,16 +22,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace pdf {
 
 namespace {
@@ -40,241 +29,21 @@ namespace {
 // What a helper printed to its error output that is kept for the log.
 constexpr qsizetype kMaxKeptErrorOutput = 4096;
 
-#ifdef Q_OS_LINUX
-// A helper may take this much address space: room for the engine and the largest page twice
-// over (kMaxRenderPixels at 4 bytes, under 2 GiB), so that only files asking for absurd memory
-// fail there.
-constexpr rlim_t kHelperAddressSpace = rlim_t(6) << 30;
-
-// A descriptor of this process, closed with its owner.
-class Descriptor
+// Text a helper printed, for the log: control and format characters escaped, so that it can
+// forge no line of the log and move no terminal.
+QString printableText(const QByteArray &printed)
 {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    { }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor() { reset(-1); }
-    void reset(int fd)
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
+    QString text;
+    for (const QChar c : QString::fromUtf8(printed)) {
+        if (c == u'\n') {
+            text += QStringLiteral("\\n");
+        } else if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) {
+            text += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            text += c;
         }
-        m_fd = fd;
     }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
-
-bool sameContent(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
-        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-#endif
-
-// A file as a helper is given it: on Linux a descriptor it inherits, elsewhere an absolute path,
-// so that a name starting with "-" is never taken for an option.
-struct HelperHandle
-{
-    int descriptor = -1;
-    QString path;
-
-    QString argument() const { return descriptor >= 0 ? descriptorArgument(descriptor) : path; }
-};
-
-// The PDF, opened once. On Linux every helper reads this very file through an inherited
-// descriptor; elsewhere they get its absolute path. Either way a file that is changed or
-// replaced while it is read is refused, so pages of two versions never make one document.
-class SourceFile
-{
-public:
-    bool open(const QString &path)
-    {
-        m_path = path;
-#ifdef Q_OS_LINUX
-        // Not blocking: opening a pipe would wait for a writer.
-        m_fd.reset(::open(
-            QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-        return m_fd.get() >= 0 && fstat(m_fd.get(), &m_identity) == 0
-            && S_ISREG(m_identity.st_mode);
-#else
-        const QFileInfo info(path);
-        m_absolutePath = info.absoluteFilePath();
-        m_size = info.size();
-        m_modified = info.lastModified();
-        return info.isFile();
-#endif
-    }
-
-    HelperHandle handle() const
-    {
-#ifdef Q_OS_LINUX
-        return { m_fd.get(), QString() };
-#else
-        return { -1, m_absolutePath };
-#endif
-    }
-
-    bool isUnchanged() const
-    {
-#ifdef Q_OS_LINUX
-        struct stat now = {};
-        struct stat named = {};
-        return fstat(m_fd.get(), &now) == 0 && sameContent(now, m_identity)
-            && stat(QFile::encodeName(m_path).constData(), &named) == 0
-            && sameContent(named, m_identity);
-#else
-        const QFileInfo info(m_absolutePath);
-        return info.isFile() && info.size() == m_size && info.lastModified() == m_modified;
-#endif
-    }
-
-private:
-    QString m_path;
-#ifdef Q_OS_LINUX
-    Descriptor m_fd;
-    struct stat m_identity
-    {
-    };
-#else
-    QString m_absolutePath;
-    qint64 m_size = 0;
-    QDateTime m_modified;
-#endif
-};
-
-#ifdef Q_OS_LINUX
-struct Mapping
-{
-    void *address;
-    size_t length;
-};
-
-void unmapPage(void *info)
-{
-    const auto *mapping = static_cast<Mapping *>(info);
-    munmap(mapping->address, mapping->length);
-    delete mapping;
-}
-#endif
-
-// Where one helper puts its pages. On Linux an anonymous memory file, sized here and sealed at
-// that size before the helper starts: it has no name to leave behind, no file system limits it,
-// and since it can never shrink, a mapped page never loses its memory. Elsewhere a file in the
-// temporary folder, read back (never mapped) once its size is checked.
-class PageArea
-{
-public:
-    explicit PageArea(const QList<QSize> &sizes)
-        : m_sizes(sizes)
-        , m_layout(pageAreaLayout(sizes))
-    { }
-
-    bool create()
-    {
-#ifdef Q_OS_LINUX
-        m_fd.reset(memfd_create("mirvale-pages", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-        return m_fd.get() >= 0 && ftruncate(m_fd.get(), off_t(m_layout.bytes)) == 0
-            && fcntl(m_fd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) == 0;
-#else
-        m_file = std::make_unique<QTemporaryFile>(
-            QDir(QDir::tempPath()).filePath(QStringLiteral("mirvale-pages-XXXXXX")));
-        return m_file->open() && m_file->resize(m_layout.bytes);
-#endif
-    }
-
-    qint64 bytes() const
-    {
-        return m_layout.bytes;
-    }
-
-    HelperHandle handle() const
-    {
-#ifdef Q_OS_LINUX
-        return { m_fd.get(), QString() };
-#else
-        return { -1, QFileInfo(m_file->fileName()).absoluteFilePath() };
-#endif
-    }
-
-    // Page i of the area as an image in kPageFormat; null when it cannot be had. On Linux it is
-    // the area's memory itself, mapped privately (an edit copies only the memory pages it
-    // changes), and stays valid after the area is closed.
-    QImage page(int i) const
-    {
-        const QSize size = m_sizes.at(i);
-        const qint64 offset = m_layout.offsets.at(i);
-        const qint64 bytes = pageBytes(size);
-#ifdef Q_OS_LINUX
-        void *address = mmap(
-            nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE, m_fd.get(), off_t(offset));
-        if (address == MAP_FAILED) {
-            return {};
-        }
-        auto *mapping = new Mapping { address, size_t(bytes) };
-        QImage image(static_cast<uchar *>(address), size.width(), size.height(),
-            qsizetype(size.width()) * kPageBytesPerPixel, kPageFormat, unmapPage, mapping);
-        if (image.isNull()) {
-            unmapPage(mapping);
-        }
-        return image;
-#else
-        QImage image(size, kPageFormat);
-        if (image.isNull() || image.sizeInBytes() != bytes || m_file->size() != m_layout.bytes
-            || !m_file->seek(offset)
-            || m_file->read(reinterpret_cast<char *>(image.bits()), bytes) != bytes) {
-            return {};
-        }
-        return image;
-#endif
-    }
-
-private:
-    QList<QSize> m_sizes;
-    PageAreaLayout m_layout;
-#ifdef Q_OS_LINUX
-    Descriptor m_fd;
-#else
-    std::unique_ptr<QTemporaryFile> m_file;
-#endif
-};
-
-// Makes a helper inherit descriptors (nothing else of this process's) and, on Linux, die with
-// this process, go first when memory runs out, never gain privileges and keep to a bounded
-// address space.
-void prepareChild(QProcess &process, const QList<int> &inherited)
-{
-#ifdef Q_OS_LINUX
-    const pid_t parent = getpid();
-    process.setChildProcessModifier([inherited, parent] {
-        // Between fork and exec: only calls that are safe there.
-        for (const int fd : inherited) {
-            fcntl(fd, F_SETFD, 0);
-        }
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) {
-            _exit(127); // the program died before the line above took effect
-        }
-        prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-        const int adjust = open("/proc/self/oom_score_adj", O_WRONLY | O_CLOEXEC);
-        if (adjust >= 0) {
-            [[maybe_unused]] const ssize_t written = write(adjust, "1000", 4);
-            close(adjust);
-        }
-#ifndef MIRVALE_NO_ADDRESS_LIMIT
-        const rlimit limit { kHelperAddressSpace, kHelperAddressSpace };
-        setrlimit(RLIMIT_AS, &limit);
-#endif
-    });
-#else
-    Q_UNUSED(process);
-    Q_UNUSED(inherited);
-#endif
+    return text;
 }
 
 enum class LineVerdict { Taken, Refused, Enough };
@@ -283,7 +52,7 @@ enum class LineVerdict { Taken, Refused, Enough };
 struct HelperJob
 {
     QStringList arguments;
-    QList<int> inherited;
+    std::vector<HelperFile> files;
     // Whether the line is one the protocol allows here; Enough ends the run as stopped.
     std::function<LineVerdict(const QByteArray &)> takeLine;
     // Once it exited with Done: whether it told everything it had to.
@@ -300,8 +69,8 @@ enum class RunOutcome { Done, Failed, NotStarted, Cancelled, Stopped };
 // run: then every helper is ended, why is logged with what the helper printed to its error
 // output, and all have been waited for when this returns. A line the job has had enough with
 // stops the run the same way, unlogged; while it runs, *cancel ends it as cancelled.
-RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, const QString &document,
-    std::function<void()> *cancel)
+RunOutcome runHelpers(const QString &program, const std::vector<HelperJob> &jobs,
+    const QString &document, std::function<void()> *cancel)
 {
     struct Helper
     {
@@ -310,12 +79,12 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, cons
         QByteArray pending; // output after its last complete line
         QByteArray errorOutput;
     };
-    std::vector<Helper> helpers(size_t(jobs.size()));
+    std::vector<Helper> helpers(jobs.size());
     QEventLoop loop;
     RunOutcome outcome = RunOutcome::Done;
     QString reason;
     size_t failedHelper = 0;
-    qsizetype running = jobs.size();
+    size_t running = jobs.size();
     const auto fail = [&](size_t i, RunOutcome why, const QString &what) {
         if (outcome == RunOutcome::Done) {
             outcome = why;
@@ -334,7 +103,7 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, cons
         helper.errorOutput.append(output.left(kMaxKeptErrorOutput - helper.errorOutput.size()));
     };
     const auto waitForNextLine = [&helpers, &jobs](size_t i) {
-        helpers[i].watchdog->start(jobs.at(qsizetype(i)).patience());
+        helpers[i].watchdog->start(jobs[i].patience());
     };
     const auto takeOutput = [&](size_t i) {
         Helper &helper = helpers[i];
@@ -344,9 +113,8 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, cons
              outcome == RunOutcome::Done && (end = helper.pending.indexOf('\n', start)) >= 0;
              start = end + 1) {
             const QByteArray line = helper.pending.mid(start, end - start);
-            const LineVerdict verdict = line.size() > kMaxLineLength
-                ? LineVerdict::Refused
-                : jobs.at(qsizetype(i)).takeLine(line);
+            const LineVerdict verdict =
+                line.size() > kMaxLineLength ? LineVerdict::Refused : jobs[i].takeLine(line);
             if (line.size() > kMaxLineLength) {
                 fail(i, RunOutcome::Failed, QStringLiteral("a line too long"));
             } else if (verdict == LineVerdict::Refused) {
@@ -375,7 +143,7 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, cons
         } else if (!helpers[i].pending.isEmpty()) {
             // A line cut short is a helper that did not finish what it was saying.
             fail(i, RunOutcome::Failed, QStringLiteral("its last line cut short"));
-        } else if (!jobs.at(qsizetype(i)).isComplete()) {
+        } else if (!jobs[i].isComplete()) {
             fail(i, RunOutcome::Failed, QStringLiteral("it ended before telling everything"));
         } else if (--running == 0) {
             loop.quit();
@@ -383,12 +151,16 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, cons
     };
 
     for (size_t i = 0; i < helpers.size() && outcome == RunOutcome::Done; ++i) {
-        const HelperJob &job = jobs.at(qsizetype(i));
+        const HelperJob &job = jobs[i];
         Helper &helper = helpers[i];
         helper.process = new QProcess(&loop);
         helper.watchdog = new QTimer(helper.process);
         helper.watchdog->setSingleShot(true);
-        prepareChild(*helper.process, job.inherited);
+        QList<const HelperFile *> files;
+        for (const HelperFile &file : job.files) {
+            files.append(&file);
+        }
+        prepareHelperProcess(*helper.process, files);
         QObject::connect(helper.process, &QProcess::readyReadStandardOutput, &loop,
             [&takeOutput, i] { takeOutput(i); });
         QObject::connect(helper.process, &QProcess::readyReadStandardError, &loop,
@@ -410,6 +182,10 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, cons
     }
     if (outcome == RunOutcome::Done && running > 0) {
         loop.exec();
+        // The loop also ends when the application quits: what is still running is cancelled.
+        if (outcome == RunOutcome::Done && running > 0) {
+            outcome = RunOutcome::Cancelled;
+        }
     }
     for (const Helper &helper : helpers) {
         if (!helper.process) {
@@ -421,15 +197,34 @@ RunOutcome runHelpers(const QString &program, const QList<HelperJob> &jobs, cons
             helper.process->waitForFinished(-1);
         }
     }
-    if (outcome == RunOutcome::Failed || outcome == RunOutcome::NotStarted) {
-        keepErrorOutput(failedHelper);
-        const QByteArray printed = helpers[failedHelper].errorOutput.trimmed();
-        qWarning().noquote() << QStringLiteral("%1 could not read %2: %3%4")
-                                    .arg(QDir::toNativeSeparators(program),
-                                        QDir::toNativeSeparators(document), reason,
-                                        printed.isEmpty() ? QString()
-                                                          : QStringLiteral("; it printed: ")
-                                                + QString::fromLocal8Bit(printed));
+    // Why the run failed, and anything else the helpers said (a layer of confinement this system
+    // lacks, say), each text once.
+    QSet<QByteArray> logged;
+    for (size_t i = 0; i < helpers.size(); ++i) {
+        if (!helpers[i].process) {
+            continue;
+        }
+        keepErrorOutput(i);
+        const QByteArray printed = helpers[i].errorOutput.trimmed();
+        const bool failed = i == failedHelper
+            && (outcome == RunOutcome::Failed || outcome == RunOutcome::NotStarted);
+        if (!failed && (printed.isEmpty() || logged.contains(printed))) {
+            continue;
+        }
+        logged.insert(printed);
+        const QString said = printed.isEmpty() ? QString() : printableText(printed);
+        if (failed) {
+            qWarning().noquote() << QStringLiteral("%1 could not read %2: %3%4")
+                                        .arg(QDir::toNativeSeparators(program),
+                                            QDir::toNativeSeparators(document), reason,
+                                            said.isEmpty()
+                                                ? QString()
+                                                : QStringLiteral("; it printed: ") + said);
+        } else {
+            qWarning().noquote() << QStringLiteral("%1 printed while reading %2: %3")
+                                        .arg(QDir::toNativeSeparators(program),
+                                            QDir::toNativeSeparators(document), said);
+        }
     }
     return outcome;
 }
@@ -539,14 +334,24 @@ PdfReadResult PdfReader::read(const QString &path, const PdfReadOptions &options
 
     // Sizes first: a document too large to hold is refused before any page is rendered.
     PageSizes sizes(kMaxPdfPages - options.pagesBefore, kMaxPdfPixels - options.pixelsBefore);
-    const HelperHandle input = source.handle();
-    const HelperJob sizeJob { { input.argument() }, { input.descriptor },
-        [&sizes](const QByteArray &line) { return sizes.take(line); },
-        [&sizes] { return sizes.isComplete(); },
-        [&options] {
-            return options.stallTimeoutMs;
-        } };
-    const RunOutcome told = runHelpers(helper, { sizeJob }, path, &m_cancel);
+    std::vector<HelperJob> sizeJob(1);
+    sizeJob[0].files.push_back(source.forHelper());
+    if (!sizeJob[0].files[0].isValid()) {
+        qWarning().noquote() << QStringLiteral("%1 could not be opened again for reading")
+                                    .arg(QDir::toNativeSeparators(path));
+        return result;
+    }
+    sizeJob[0].arguments = QStringList { sizeJob[0].files[0].argument() };
+    sizeJob[0].takeLine = [&sizes](const QByteArray &line) {
+        return sizes.take(line);
+    };
+    sizeJob[0].isComplete = [&sizes] {
+        return sizes.isComplete();
+    };
+    sizeJob[0].patience = [&options] {
+        return options.stallTimeoutMs;
+    };
+    const RunOutcome told = runHelpers(helper, sizeJob, path, &m_cancel);
     if (told == RunOutcome::Cancelled || told == RunOutcome::Failed
         || told == RunOutcome::NotStarted) {
         return failed(told);
@@ -582,7 +387,7 @@ PdfReadResult PdfReader::read(const QString &path, const PdfReadOptions &options
     emit progressed(0, count);
     std::vector<std::unique_ptr<PageArea>> areas;
     std::vector<int> pagesTold(size_t(helpers), 0);
-    QList<HelperJob> jobs;
+    std::vector<HelperJob> jobs(static_cast<size_t>(helpers));
     for (int part = 0; part < helpers; ++part) {
         const int first = count * part / helpers;
         const int end = count * (part + 1) / helpers;
@@ -593,31 +398,39 @@ PdfReadResult PdfReader::read(const QString &path, const PdfReadOptions &options
             return result;
         }
         int *done = &pagesTold[size_t(part)];
-        const HelperHandle output = area->handle();
-        jobs.append({ { input.argument(), QString::number(first), QString::number(end - first),
-                          output.argument() },
-            { input.descriptor, output.descriptor },
-            [this, &pages, &blank, &pagesDone, count, area, first, end, done](
-                const QByteArray &line) {
-                const int page = first + *done;
-                if ((line != "page" && line != "blank") || page >= end) {
-                    return LineVerdict::Refused;
-                }
-                pages[page] = area->page(*done);
-                if (pages.at(page).isNull()) {
-                    return LineVerdict::Refused;
-                }
-                blank[page] = line == "blank";
-                ++*done;
-                emit pageRead(pages.at(page));
-                emit progressed(++pagesDone, count);
-                return LineVerdict::Taken;
-            },
-            [first, end, done] { return first + *done == end; },
-            [&options, &sizes, first, end, done] {
-                return renderPatience(
-                    options.stallTimeoutMs, sizes.sizes().at(std::min(first + *done, end - 1)));
-            } });
+        HelperJob &job = jobs[size_t(part)];
+        job.files.push_back(source.forHelper());
+        job.files.push_back(area->forHelper());
+        if (!job.files[0].isValid() || !job.files[1].isValid()) {
+            qWarning().noquote() << QStringLiteral("%1 could not be handed to a reader")
+                                        .arg(QDir::toNativeSeparators(path));
+            return result;
+        }
+        job.arguments = QStringList { job.files[0].argument(), QString::number(first),
+            QString::number(end - first), job.files[1].argument() };
+        job.takeLine = [this, &pages, &blank, &pagesDone, count, area, first, end, done](
+                           const QByteArray &line) {
+            const int page = first + *done;
+            if ((line != "page" && line != "blank") || page >= end) {
+                return LineVerdict::Refused;
+            }
+            pages[page] = area->page(*done);
+            if (pages.at(page).isNull()) {
+                return LineVerdict::Refused;
+            }
+            blank[page] = line == "blank";
+            ++*done;
+            emit pageRead(pages.at(page));
+            emit progressed(++pagesDone, count);
+            return LineVerdict::Taken;
+        };
+        job.isComplete = [first, end, done] {
+            return first + *done == end;
+        };
+        job.patience = [&options, &sizes, first, end, done] {
+            return renderPatience(
+                options.stallTimeoutMs, sizes.sizes().at(std::min(first + *done, end - 1)));
+        };
     }
     const RunOutcome rendered = runHelpers(helper, jobs, path, &m_cancel);
     if (rendered != RunOutcome::Done) {

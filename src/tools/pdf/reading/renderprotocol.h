@@ -23,10 +23,12 @@ namespace pdf {
 //       kUnsizedPageSize when it has no size). Every page must be renderable in size.
 //
 // SOURCE is the PDF and PAGES the page area, each passed as a handle argument: on Linux
-// "fd:N", a descriptor the helper inherits (the PDF as the program opened it; an anonymous
-// memory file that the program sized and sealed), elsewhere an absolute path (the PDF; a file
-// the program made in the temporary folder). Every line ends in a newline and is at most
-// kMaxLineLength bytes. Exit status 0 (HelperExit::Done) when everything was told.
+// "fd:N", a descriptor the helper inherits (the PDF opened read-only for this helper alone, with
+// a file position of its own; an anonymous memory file that the program sized and sealed), on
+// Windows "fd:N" with N an inherited handle (the PDF, read-only; a file in the temporary folder
+// deleted once closed), elsewhere an absolute path. The helper uses what it is given and opens
+// nothing by name. Every line ends in a newline and is at most kMaxLineLength bytes. Exit status
+// 0 (HelperExit::Done) when everything was told.
 
 // One resolution serves both directions: a page of w x h points is rendered as w x 200 / 72 by
 // h x 200 / 72 pixels, and an image is written as a page of its pixels x 72 / 200 points.
@@ -87,9 +89,9 @@ PageAreaLayout pageAreaLayout(const QList<QSize> &sizes);
 // A page's pixel bytes in the page area (without the padding up to the next page).
 qint64 pageBytes(const QSize &size);
 
-// A handle argument: "fd:N" for a descriptor, the path itself otherwise.
+// A handle argument: "fd:N" for a descriptor or handle, the path itself otherwise.
 QString descriptorArgument(int descriptor);
-// The descriptor of an "fd:N" argument, or nothing for a path.
+// The descriptor or handle of an "fd:N" argument, or nothing for a path.
 std::optional<int> descriptorFromArgument(const QString &argument);
 
 // A whole number of the protocol: decimal digits only, at most 9 of them (no sign, no space).

@@ -1,6 +1,7 @@
 // mirvale-pdfrender: reads one PDF for the program, in a process of its own, so that a file on
 // which the engine hangs or crashes costs this process, never the program and its open document.
 // What it is given and what it prints is described in renderprotocol.h.
+#include "confinement.h"
 #include "pagerender.h"
 #include "tools/pdf/reading/renderprotocol.h"
 
@@ -29,12 +30,18 @@ void tell(const QByteArray &line)
     std::fflush(stdout);
 }
 
-// A handle argument as a file name this process can open: an inherited descriptor is opened
-// afresh through /proc, so that helpers sharing one descriptor do not share its file offset.
-QString handlePath(const QString &argument)
+// A file the program hands over: on Linux and Windows an inherited descriptor or handle, which is
+// used as it is (this process opens nothing by name once it is confined); elsewhere a path.
+bool openHandle(QFile &file, const QString &argument, QIODevice::OpenMode mode)
 {
-    const std::optional<int> descriptor = pdf::descriptorFromArgument(argument);
-    return descriptor ? QStringLiteral("/proc/self/fd/%1").arg(*descriptor) : argument;
+    const std::optional<int> number = pdf::descriptorFromArgument(argument);
+    if (!number) {
+        file.setFileName(argument);
+        return file.open(mode);
+    }
+    const int descriptor =
+        pdf::helper::adoptInherited(*number, mode.testFlag(QIODevice::WriteOnly));
+    return descriptor >= 0 && file.open(descriptor, mode, QFileDevice::AutoCloseHandle);
 }
 
 int tellSizes(QPdfDocument &doc)
@@ -90,9 +97,10 @@ int renderRange(QPdfDocument &doc, int first, int count, const QString &pagesArg
         sizes.append(pdf::pageAreaSize(reported));
     }
     const pdf::PageAreaLayout layout = pdf::pageAreaLayout(sizes);
-    QFile area(handlePath(pagesArgument));
+    QFile area;
     // The program sized the area for exactly these pages: any other size is not this document.
-    if (!area.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || area.size() != layout.bytes) {
+    if (!openHandle(area, pagesArgument, QIODevice::ReadWrite | QIODevice::Unbuffered)
+        || area.size() != layout.bytes) {
         return exitWith(pdf::HelperExit::NotWritten);
     }
     // Each page is written while the next one renders; one write at a time, in page order, and
@@ -128,8 +136,21 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: mirvale-pdfrender SOURCE [FIRST COUNT PAGES]\n");
         return exitWith(pdf::HelperExit::Usage);
     }
+    // Before a byte of the file is read: from here on a file that takes over the engine reaches
+    // nothing but this process and the two files it was given.
+    if (const std::string skipped = pdf::helper::confine(); !skipped.empty()) {
+        std::fprintf(
+            stderr, "mirvale-pdfrender: reading with less confinement: %s\n", skipped.c_str());
+    }
+    QFile source;
     QPdfDocument doc;
-    if (doc.load(handlePath(args.at(1))) != QPdfDocument::Error::None) {
+    if (!openHandle(source, args.at(1), QIODevice::ReadOnly)) {
+        return exitWith(pdf::HelperExit::NotLoaded);
+    }
+    // Judged by the engine's error, not the document's status: a page tree with a page the
+    // engine cannot find is a document, whose missing page comes in white.
+    doc.load(&source);
+    if (doc.error() != QPdfDocument::Error::None) {
         return exitWith(pdf::HelperExit::NotLoaded);
     }
     if (args.size() == 2) {
