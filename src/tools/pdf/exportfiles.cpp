@@ -15,11 +15,11 @@
 namespace pdf {
 
 namespace {
-// The texts of this file are translated in a context of their own.
-QString tr(const char *text)
+// The translation context of this file's texts.
+struct ExportFiles
 {
-    return QCoreApplication::translate("ExportFiles", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(ExportFiles)
+};
 
 int decimalDigits(int number)
 {
@@ -87,12 +87,12 @@ std::pair<QList<QImage>, QList<QImage>> splitPages(const QList<QImage> &pages, i
 bool writePageImage(const QImage &page, const QString &path, QString *errorString)
 {
     if (page.isNull()) {
-        return reportFailure(errorString, tr("The page is empty."));
+        return reportFailure(errorString, ExportFiles::tr("The page is empty."));
     }
     const QByteArray format = writableImageFormat(path);
     if (format.isEmpty()) {
         return reportFailure(errorString,
-            tr("No image format is named by the suffix of %1.")
+            ExportFiles::tr("No image format is named by the suffix of %1.")
                 .arg(QDir::toNativeSeparators(path)));
     }
     const QImage image = formatKeepsAlpha(format) ? page : flattenOnWhite(page);

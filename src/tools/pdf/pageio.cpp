@@ -17,10 +17,11 @@
 namespace pdf {
 
 namespace {
-QString tr(const char *text)
+// The translation context of this file's texts.
+struct PageIo
 {
-    return QCoreApplication::translate("PageIo", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(PageIo)
+};
 
 // The physical size of a page image written at kPageDpi, in points, unrounded.
 QSizeF pagePointSize(const QSize &pixelSize)
@@ -87,13 +88,13 @@ QImage readPageImage(const QString &path)
 bool writePagesAsPdf(const QList<QImage> &pages, const QString &path, QString *errorString)
 {
     if (pages.isEmpty()) {
-        return reportFailure(errorString, tr("There are no pages to write."));
+        return reportFailure(errorString, PageIo::tr("There are no pages to write."));
     }
     // Painted in memory first: the PDF writer drops whatever follows a short write to a file
     // without telling anyone, so only a complete document may reach the disk.
     const QByteArray bytes = paintPdf(pages);
     if (bytes.isEmpty()) {
-        return reportFailure(errorString, tr("The pages could not be made into a PDF."));
+        return reportFailure(errorString, PageIo::tr("The pages could not be made into a PDF."));
     }
     return writeFileAtomically(path, bytes, errorString);
 }
