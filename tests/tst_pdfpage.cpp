@@ -528,7 +528,7 @@ void tst_PdfPage::marksInColourOnAnyFormat()
         // Each mark, the only part it may touch, and how many pixels it must change at least.
         const QList<std::tuple<std::optional<QImage>, QRect, int>> marks {
             { pdf::highlightedPage(page, start, end), QRect(10, 10, 51, 31), 51 * 31 },
-            { pdf::stampedPage(page, pdf::StampKind::Dot, { 100, 100 }, Qt::blue, QString()),
+            { pdf::stampedPage(page, pdf::StampType::Dot, { 100, 100 }, Qt::blue, QString()),
                 QRect(90, 90, 21, 21), 1 },
             { pdf::signedPage(page, { start, end }, Qt::blue), QRect(7, 7, 57, 37), 1 },
         };

@@ -104,7 +104,7 @@ template <typename Paint> bool paintOn(QPaintDevice &preview, const Paint &paint
     return painter.end();
 }
 
-void drawStamp(QPainter &painter, StampKind kind, const QPoint &imgPoint, const QColor &colour,
+void drawStamp(QPainter &painter, StampType type, const QPoint &imgPoint, const QColor &colour,
     const QString &text)
 {
     painter.setRenderHint(QPainter::Antialiasing);
@@ -113,31 +113,34 @@ void drawStamp(QPainter &painter, StampKind kind, const QPoint &imgPoint, const 
     const auto at = [&imgPoint](int dx, int dy) {
         return imgPoint + QPoint(dx, dy);
     };
-    switch (kind) {
-    case StampKind::Text: {
+    switch (type) {
+    case StampType::Text: {
         QFont font = painter.font();
         font.setPointSize(kStampTextPointSize);
         painter.setFont(font);
         painter.drawText(imgPoint, text);
         break;
     }
-    case StampKind::Cross:
+    case StampType::X:
         painter.drawLine(at(-15, -15), at(15, 15));
         painter.drawLine(at(-15, 15), at(15, -15));
         break;
-    case StampKind::Checkmark:
+    case StampType::Checkmark:
         painter.drawLine(at(-15, 0), at(-5, 15));
         painter.drawLine(at(-5, 15), at(18, -18));
         break;
-    case StampKind::Circle:
+    case StampType::Circle:
         painter.drawEllipse(imgPoint, 20, 20);
         break;
-    case StampKind::Line:
+    case StampType::Line:
         painter.drawLine(at(-25, 0), at(25, 0));
         break;
-    case StampKind::Dot:
+    case StampType::Dot:
         painter.setBrush(colour);
         painter.drawEllipse(imgPoint, 6, 6);
+        break;
+    case StampType::Signature:
+    case StampType::Comment:
         break;
     }
 }
@@ -283,14 +286,15 @@ bool paintHighlightPreview(QPaintDevice &preview, const QPoint &viewStart, const
     });
 }
 
-std::optional<QImage> stampedPage(const QImage &page, StampKind kind, const QPoint &imgPoint,
+std::optional<QImage> stampedPage(const QImage &page, StampType type, const QPoint &imgPoint,
     const QColor &colour, const QString &text)
 {
-    if (kind == StampKind::Text && text.isEmpty()) {
+    if (type == StampType::Signature || type == StampType::Comment
+        || (type == StampType::Text && text.isEmpty())) {
         return std::nullopt;
     }
     return paintedCopy(
-        page, [&](QPainter &painter) { drawStamp(painter, kind, imgPoint, colour, text); });
+        page, [&](QPainter &painter) { drawStamp(painter, type, imgPoint, colour, text); });
 }
 
 std::optional<QImage> signedPage(

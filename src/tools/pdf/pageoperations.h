@@ -94,14 +94,16 @@ bool paintHighlightPreview(QPaintDevice &preview, const QPoint &viewStart, const
 
 // Fill and sign.
 
-enum class StampKind { Text, Cross, Checkmark, Circle, Line, Dot };
+// What a click on the page does in fill-and-sign mode, named as the stamp bar shows it: X is a
+// cross. Signature draws a stroke and Comment a marker; the others are stamps.
+enum class StampType { Text, Signature, Comment, X, Checkmark, Circle, Line, Dot };
 
 // The page with one stamp drawn at imgPoint (page pixels) in the colour; a Text stamp writes
 // text with the left end of its baseline there. Parts beyond the page are clipped. Pages that
 // cannot be painted in colour as they are get converted first, so the stamp shows in its colour.
-// Empty when nothing was drawn: a Text stamp without text, a null page, or painting that could
-// not begin.
-std::optional<QImage> stampedPage(const QImage &page, StampKind kind, const QPoint &imgPoint,
+// Empty when nothing was drawn: a Signature or Comment (no stamps), a Text stamp without text, a
+// null page, or painting that could not begin.
+std::optional<QImage> stampedPage(const QImage &page, StampType type, const QPoint &imgPoint,
     const QColor &colour, const QString &text);
 
 // The page with a freehand stroke through the points (page pixels, in order). Empty when there

@@ -21,7 +21,8 @@ class QToolButton;
 
 namespace pdf {
 enum class Rotation;
-}
+enum class StampType;
+} // namespace pdf
 
 // The PDF tools page. The document is kept as a list of page images (a PDF is read by rendering
 // every page, and written as one image per page); every command changes whole page images.
@@ -106,10 +107,7 @@ private:
     // The mouse modes' handling of the page label's events.
     bool dragModeEvent(QEvent *event, bool highlight);
     bool fillSignEvent(QEvent *event);
-    // What a click on the page does in fill-and-sign mode, held as the data of the stamp type's
-    // items (their texts are only shown).
-    enum class FillSignTool { Text, Signature, Comment, Cross, Checkmark, Circle, Line, Dot };
-    void placeStamp(const QPoint &viewPoint, FillSignTool tool);
+    void placeStamp(const QPoint &viewPoint, pdf::StampType type);
     void placeComment(const QPoint &viewPoint);
     QPixmap pagePreviewBase() const;
 

@@ -122,10 +122,10 @@ void PdfToolsPage::applyCrop()
 
 bool PdfToolsPage::fillSignEvent(QEvent *event)
 {
-    const auto tool = FillSignTool(m_stampTypeCombo->currentData().toInt());
+    const auto stampType = pdf::StampType(m_stampTypeCombo->currentData().toInt());
     const QEvent::Type type = event->type();
 
-    if (tool == FillSignTool::Signature) {
+    if (stampType == pdf::StampType::Signature) {
         if (type == QEvent::MouseButtonPress) {
             m_signing = true;
             m_signaturePoints.clear();
@@ -163,47 +163,23 @@ bool PdfToolsPage::fillSignEvent(QEvent *event)
         return false;
     }
     const QPoint position = static_cast<QMouseEvent *>(event)->position().toPoint();
-    if (tool == FillSignTool::Comment) {
+    if (stampType == pdf::StampType::Comment) {
         placeComment(position);
     } else {
-        placeStamp(position, tool);
+        placeStamp(position, stampType);
     }
     return true;
 }
 
-void PdfToolsPage::placeStamp(const QPoint &viewPoint, FillSignTool tool)
+void PdfToolsPage::placeStamp(const QPoint &viewPoint, pdf::StampType type)
 {
-    std::optional<pdf::StampKind> kind;
-    switch (tool) {
-    case FillSignTool::Text:
-        kind = pdf::StampKind::Text;
-        break;
-    case FillSignTool::Cross:
-        kind = pdf::StampKind::Cross;
-        break;
-    case FillSignTool::Checkmark:
-        kind = pdf::StampKind::Checkmark;
-        break;
-    case FillSignTool::Circle:
-        kind = pdf::StampKind::Circle;
-        break;
-    case FillSignTool::Line:
-        kind = pdf::StampKind::Line;
-        break;
-    case FillSignTool::Dot:
-        kind = pdf::StampKind::Dot;
-        break;
-    case FillSignTool::Signature:
-    case FillSignTool::Comment:
-        return;
-    }
     const QString stampName = m_stampTypeCombo->currentText();
 
     const QPoint imgPoint = viewToImage(viewPoint);
     // Taken before the text is asked for, so a cancelled text still leaves a step to undo.
     pushUndo();
     QString text;
-    if (*kind == pdf::StampKind::Text) {
+    if (type == pdf::StampType::Text) {
         bool accepted = false;
         text = QInputDialog::getText(
             this, tr("Add text"), tr("Text:"), QLineEdit::Normal, QString(), &accepted);
@@ -213,7 +189,7 @@ void PdfToolsPage::placeStamp(const QPoint &viewPoint, FillSignTool tool)
         }
     }
     const std::optional<QImage> stamped =
-        pdf::stampedPage(m_pages.at(m_currentIndex), *kind, imgPoint, m_stampColor, text);
+        pdf::stampedPage(m_pages.at(m_currentIndex), type, imgPoint, m_stampColor, text);
     if (!stamped) {
         showCurrentPage();
         return;

@@ -1,5 +1,7 @@
 #include "pdftoolspage.h"
 
+#include "pageoperations.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -108,19 +110,20 @@ QWidget *PdfToolsPage::buildStampBar()
     layout->setContentsMargins(0, 0, 0, 0);
 
     auto *typeLabel = new QLabel(tr("Click on the page to stamp (drag for Signature):"), bar);
+    // Each item holds its type as data: the texts are only shown.
     m_stampTypeCombo = new QComboBox(bar);
-    const QList<std::pair<QString, FillSignTool>> tools {
-        { tr("Text"), FillSignTool::Text },
-        { tr("Signature"), FillSignTool::Signature },
-        { tr("Comment"), FillSignTool::Comment },
-        { tr("X"), FillSignTool::Cross },
-        { tr("Checkmark"), FillSignTool::Checkmark },
-        { tr("Circle"), FillSignTool::Circle },
-        { tr("Line"), FillSignTool::Line },
-        { tr("Dot"), FillSignTool::Dot },
+    const QList<std::pair<QString, pdf::StampType>> types {
+        { tr("Text"), pdf::StampType::Text },
+        { tr("Signature"), pdf::StampType::Signature },
+        { tr("Comment"), pdf::StampType::Comment },
+        { tr("X"), pdf::StampType::X },
+        { tr("Checkmark"), pdf::StampType::Checkmark },
+        { tr("Circle"), pdf::StampType::Circle },
+        { tr("Line"), pdf::StampType::Line },
+        { tr("Dot"), pdf::StampType::Dot },
     };
-    for (const auto &[name, tool] : tools) {
-        m_stampTypeCombo->addItem(name, int(tool));
+    for (const auto &[name, type] : types) {
+        m_stampTypeCombo->addItem(name, int(type));
     }
 
     auto *colorLabel = new QLabel(tr("Color:"), bar);
