@@ -11,6 +11,8 @@
 #include <QPoint>
 #include <QString>
 
+#include <functional>
+
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -100,10 +102,11 @@ private:
     // replaced, then showChange.
     void replaceSelectedPage(const QImage &page, const QString &status);
     void rotateSelected(pdf::Rotation direction);
-    // The page commands' reading of one chosen file and taking back a snapshot that recorded
-    // no change.
+    // The page commands' reading of one chosen file.
     bool loadPageFile(const QString &path, int insertAt);
-    void dropSnapshotSince(const QList<QList<QImage>> &history);
+    // A snapshot for undo, then change. When change says it changed nothing, the history is put
+    // back as it was, so no step to undo is left behind. Returns what change returned.
+    bool changeWithSnapshot(const std::function<bool()> &change);
     // The mouse modes' handling of the page label's events.
     bool dragModeEvent(QEvent *event, bool highlight);
     bool fillSignEvent(QEvent *event);

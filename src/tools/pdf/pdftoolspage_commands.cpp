@@ -50,12 +50,18 @@ bool PdfToolsPage::loadPageFile(const QString &path, int insertAt)
     return false;
 }
 
-void PdfToolsPage::dropSnapshotSince(const QList<QList<QImage>> &history)
+bool PdfToolsPage::changeWithSnapshot(const std::function<bool()> &change)
 {
-    // The whole history as it was, not just the last entry taken off: pushing may have dropped
-    // the oldest snapshot.
+    // The whole history is kept, not just the snapshot taken off again: pushing may have dropped
+    // the oldest one.
+    const QList<QList<QImage>> history = m_undoStack;
+    pushUndo();
+    if (change()) {
+        return true;
+    }
     m_undoStack = history;
     m_undoButton->setEnabled(!m_undoStack.isEmpty());
+    return false;
 }
 
 void PdfToolsPage::openDocument()
@@ -85,17 +91,17 @@ void PdfToolsPage::addPagesAtEnd()
         return;
     }
     const QList<QImage> before = m_pages;
-    const QList<QList<QImage>> history = m_undoStack;
-    pushUndo();
-    for (const QString &path : paths) {
-        loadPageFile(path, -1);
-        if (m_readCancelled) {
-            m_pages = before;
-            break;
+    const bool added = changeWithSnapshot([&] {
+        for (const QString &path : paths) {
+            loadPageFile(path, -1);
+            if (m_readCancelled) {
+                m_pages = before;
+                break;
+            }
         }
-    }
-    if (m_pages.size() == before.size()) {
-        dropSnapshotSince(history);
+        return m_pages.size() != before.size();
+    });
+    if (!added) {
         return;
     }
     if (!hasSelectedPage()) {
@@ -112,14 +118,14 @@ void PdfToolsPage::insertPageAfterSelected()
     if (path.isEmpty()) {
         return;
     }
-    const QList<QList<QImage>> history = m_undoStack;
-    pushUndo();
     const int insertAt = hasSelectedPage() ? m_currentIndex + 1 : int(m_pages.size());
     const qsizetype countBefore = m_pages.size();
-    loadPageFile(path, insertAt);
     // A cancelled reading adds nothing.
-    if (m_pages.size() == countBefore) {
-        dropSnapshotSince(history);
+    const bool inserted = changeWithSnapshot([&] {
+        loadPageFile(path, insertAt);
+        return m_pages.size() != countBefore;
+    });
+    if (!inserted) {
         return;
     }
     m_currentIndex = insertAt;
@@ -182,15 +188,14 @@ void PdfToolsPage::compressDocument()
     if (m_pages.isEmpty()) {
         return;
     }
-    const QList<QList<QImage>> history = m_undoStack;
-    pushUndo();
-    // A page that cannot pass through JPEG stays as it was; it is never lost.
+    // A page that cannot pass through JPEG stays as it was; it is never lost. Compressing shows
+    // nothing meanwhile, so the snapshot can wait until a page did change.
     const pdf::CompressedPages result = pdf::compressPages(m_pages);
     if (result.compressedCount == 0) {
-        dropSnapshotSince(history);
         QMessageBox::warning(this, tr("mirvale"), tr("Could not compress any page."));
         return;
     }
+    pushUndo();
     m_pages = result.pages;
     showChange(result.compressedCount < m_pages.size()
             ? tr("Compressed %1 of %2 page(s); the others could not be compressed and stay as "

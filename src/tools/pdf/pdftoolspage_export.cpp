@@ -87,22 +87,25 @@ void PdfToolsPage::mergeFiles()
         return;
     }
     const QList<QImage> before = m_pages;
-    const QList<QList<QImage>> history = m_undoStack;
-    pushUndo();
-    m_pages.clear();
-    for (const QString &path : paths) {
-        loadPdf(path, true, -1); // a file that does not open warns and adds nothing
-        if (m_readCancelled) {
-            m_pages = before;
-            dropSnapshotSince(history);
-            return;
+    const bool merged = changeWithSnapshot([&] {
+        m_pages.clear();
+        for (const QString &path : paths) {
+            loadPdf(path, true, -1); // a file that does not open warns and adds nothing
+            if (m_readCancelled) {
+                break;
+            }
         }
-    }
-    if (m_pages.isEmpty()) {
-        m_pages = before;
-        dropSnapshotSince(history);
-        QMessageBox::warning(this, tr("mirvale"),
-            tr("None of the chosen files could be opened; nothing was merged."));
+        if (m_readCancelled || m_pages.isEmpty()) {
+            m_pages = before;
+            return false;
+        }
+        return true;
+    });
+    if (!merged) {
+        if (!m_readCancelled) {
+            QMessageBox::warning(this, tr("mirvale"),
+                tr("None of the chosen files could be opened; nothing was merged."));
+        }
         return;
     }
     m_currentPath.clear();
