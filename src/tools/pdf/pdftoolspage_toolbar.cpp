@@ -15,6 +15,21 @@
 
 namespace {
 const QString kIconDir = QStringLiteral(":/resources/icons/pdf/");
+
+// What every toolbar button has, whatever a click on it does: the look the style sheets give
+// it, its icon above its text, and its cell, which it fills.
+QToolButton *addToolbarButton(QWidget *page, QGridLayout *grid, int row, int column,
+    const QString &iconPath, const QString &text)
+{
+    auto *button = new QToolButton(page);
+    button->setObjectName(QStringLiteral("PdfToolbarButton"));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setIcon(QIcon(iconPath));
+    button->setIconSize(QSize(22, 22));
+    button->setText(text);
+    grid->addWidget(button, row, column);
+    return button;
+}
 } // namespace
 
 QWidget *PdfToolsPage::buildToolbar()
@@ -24,82 +39,60 @@ QWidget *PdfToolsPage::buildToolbar()
     grid->setSpacing(6);
     grid->setContentsMargins(0, 0, 0, 0);
 
+    // Each button goes into the next column of the current row.
+    int row = 0;
+    int column = 0;
+    const auto command = [&](const char *icon, const QString &text, void (PdfToolsPage::*slot)()) {
+        return makeToolButton(grid, row, column++, kIconDir + QLatin1String(icon), text, slot);
+    };
     // The mode buttons keep their own checked state: only the user's clicks change it.
-    const auto addModeButton = [this, grid](int row, int column, const QString &icon,
-                                   const QString &text, void (PdfToolsPage::*slot)(bool)) {
-        auto *button = new QToolButton(this);
-        button->setObjectName(QStringLiteral("PdfToolbarButton"));
-        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        button->setIcon(QIcon(kIconDir + icon));
-        button->setIconSize(QSize(22, 22));
-        button->setText(text);
+    const auto mode = [&](const char *icon, const QString &text, void (PdfToolsPage::*slot)(bool)) {
+        QToolButton *button =
+            addToolbarButton(this, grid, row, column++, kIconDir + QLatin1String(icon), text);
         button->setCheckable(true);
         connect(button, &QToolButton::toggled, this, slot);
-        grid->addWidget(button, row, column);
+    };
+    const auto nextRow = [&] {
+        ++row;
+        column = 0;
     };
 
-    int column = 0;
-    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("open.svg"), tr("Open PDF"),
-        &PdfToolsPage::openDocument);
-    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("add_pages.svg"), tr("Add pages"),
-        &PdfToolsPage::addPagesAtEnd);
-    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("insert_page.svg"),
-        tr("Insert page"), &PdfToolsPage::insertPageAfterSelected);
-    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("rotate_left.svg"),
-        tr("Rotate left"), &PdfToolsPage::rotateSelectedLeft);
-    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("rotate_right.svg"),
-        tr("Rotate right"), &PdfToolsPage::rotateSelectedRight);
-    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("black_white.svg"),
-        tr("Black && white"), &PdfToolsPage::toggleBlackAndWhiteSelected);
-    makeToolButton(grid, 0, column++, kIconDir + QStringLiteral("remove_page.svg"),
-        tr("Remove page"), &PdfToolsPage::removeSelected);
-    m_undoButton = makeToolButton(
-        grid, 0, column++, kIconDir + QStringLiteral("undo.svg"), tr("Undo"), &PdfToolsPage::undo);
+    command("open.svg", tr("Open PDF"), &PdfToolsPage::openDocument);
+    command("add_pages.svg", tr("Add pages"), &PdfToolsPage::addPagesAtEnd);
+    command("insert_page.svg", tr("Insert page"), &PdfToolsPage::insertPageAfterSelected);
+    command("rotate_left.svg", tr("Rotate left"), &PdfToolsPage::rotateSelectedLeft);
+    command("rotate_right.svg", tr("Rotate right"), &PdfToolsPage::rotateSelectedRight);
+    command("black_white.svg", tr("Black && white"), &PdfToolsPage::toggleBlackAndWhiteSelected);
+    command("remove_page.svg", tr("Remove page"), &PdfToolsPage::removeSelected);
+    m_undoButton = command("undo.svg", tr("Undo"), &PdfToolsPage::undo);
     m_undoButton->setEnabled(false);
 
-    column = 0;
-    addModeButton(
-        1, column++, QStringLiteral("crop.svg"), tr("Crop"), &PdfToolsPage::toggleCropMode);
-    addModeButton(1, column++, QStringLiteral("fill_sign.svg"), tr("Fill && Sign"),
-        &PdfToolsPage::toggleFillSignMode);
-    makeToolButton(
-        grid, 1, column++, kIconDir + QStringLiteral("ocr.svg"), tr("OCR"), &PdfToolsPage::runOcr);
-    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("compress.svg"), tr("Compress all"),
-        &PdfToolsPage::compressDocument);
-    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("export_image.svg"),
-        tr("Export page"), &PdfToolsPage::exportSelectedAsImage);
-    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("export_all.svg"), tr("Export all"),
-        &PdfToolsPage::exportAllAsImages);
-    makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("close.svg"), tr("Close"),
-        &PdfToolsPage::closeDocument);
-    QToolButton *save = makeToolButton(grid, 1, column++, kIconDir + QStringLiteral("save.svg"),
-        tr("Save As PDF"), &PdfToolsPage::saveAs);
+    nextRow();
+    mode("crop.svg", tr("Crop"), &PdfToolsPage::toggleCropMode);
+    mode("fill_sign.svg", tr("Fill && Sign"), &PdfToolsPage::toggleFillSignMode);
+    command("ocr.svg", tr("OCR"), &PdfToolsPage::runOcr);
+    command("compress.svg", tr("Compress all"), &PdfToolsPage::compressDocument);
+    command("export_image.svg", tr("Export page"), &PdfToolsPage::exportSelectedAsImage);
+    command("export_all.svg", tr("Export all"), &PdfToolsPage::exportAllAsImages);
+    command("close.svg", tr("Close"), &PdfToolsPage::closeDocument);
     // Only the primary rule of the style sheets applies to the main action.
-    save->setObjectName(QStringLiteral("PrimaryToolbarButton"));
+    command("save.svg", tr("Save As PDF"), &PdfToolsPage::saveAs)
+        ->setObjectName(QStringLiteral("PrimaryToolbarButton"));
 
-    column = 0;
-    makeToolButton(grid, 2, column++, kIconDir + QStringLiteral("merge.svg"), tr("Merge files"),
-        &PdfToolsPage::mergeFiles);
-    makeToolButton(grid, 2, column++, kIconDir + QStringLiteral("split.svg"), tr("Split"),
-        &PdfToolsPage::splitDocument);
-    addModeButton(2, column++, QStringLiteral("highlight.svg"), tr("Highlight"),
-        &PdfToolsPage::toggleHighlightMode);
+    nextRow();
+    command("merge.svg", tr("Merge files"), &PdfToolsPage::mergeFiles);
+    command("split.svg", tr("Split"), &PdfToolsPage::splitDocument);
+    mode("highlight.svg", tr("Highlight"), &PdfToolsPage::toggleHighlightMode);
     return toolbar;
 }
 
 QToolButton *PdfToolsPage::makeToolButton(QGridLayout *grid, int row, int column,
     const QString &iconPath, const QString &text, void (PdfToolsPage::*slot)())
 {
-    auto *button = new QToolButton(this);
-    button->setObjectName(QStringLiteral("PdfToolbarButton"));
+    QToolButton *button = addToolbarButton(this, grid, row, column, iconPath, text);
     button->setCursor(Qt::PointingHandCursor);
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setIcon(QIcon(iconPath));
-    button->setIconSize(QSize(22, 22));
-    button->setText(text);
     button->setAutoRaise(false);
     connect(button, &QToolButton::clicked, this, slot);
-    grid->addWidget(button, row, column);
     return button;
 }
 
