@@ -44,7 +44,7 @@ PdfToolsPage::PdfToolsPage(QWidget *parent)
 
 PdfToolsPage::~PdfToolsPage() = default;
 
-QWidget *PdfToolsPage::buildHeader()
+void PdfToolsPage::buildHeader()
 {
     // The count sits right after the title, before the row's stretch; "Close" goes at the end.
     QHBoxLayout *row = headerRow();
@@ -58,7 +58,6 @@ QWidget *PdfToolsPage::buildHeader()
     auto *closeButton = new QPushButton(tr("Close"), header);
     connect(closeButton, &QPushButton::clicked, this, &PdfToolsPage::closeDocument);
     row->addWidget(closeButton);
-    return header;
 }
 
 QWidget *PdfToolsPage::buildThumbnailList()

@@ -76,7 +76,7 @@ private slots:
     void toggleHighlightMode(bool on);
 
 private:
-    QWidget *buildHeader();
+    void buildHeader();
     QWidget *buildToolbar();
     QWidget *buildStampBar();
     QWidget *buildOcrPanel();

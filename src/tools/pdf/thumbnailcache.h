@@ -25,9 +25,6 @@ public:
     // Drops what prepare started for pages that did not join after all, once it is done.
     void discardPrepared();
 
-    int size() const { return m_byKey.size(); }
-    void clear() { m_byKey.clear(); }
-
 private:
     QHash<qint64, QPixmap> m_byKey;
     QHash<qint64, QFuture<QImage>> m_prepared;
