@@ -11,7 +11,7 @@ namespace dialogs {
 // Qt's own dialogs, so the tests can find and answer them.
 inline const bool s_qtDialogs = (QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs), true);
 
-// One expected dialog: its class, its title or (a message box) words of its text, its answer.
+// One expected dialog: its class, its title or (a message box) words of its texts, its answer.
 struct Step
 {
     const QMetaObject *kind = nullptr;
@@ -35,7 +35,7 @@ struct Step
         }
         seen << w;
         auto *box = qobject_cast<QMessageBox *>(w);
-        const QString shown = box ? box->text() : w->windowTitle();
+        const QString shown = box ? box->text() + '\n' + box->informativeText() : w->windowTitle();
         if (next < steps.size() && steps.at(next).kind->cast(w)
             && shown.contains(steps.at(next).what)) {
             // Answered from its own timer, so the poll sees a dialog the answer opens.

@@ -224,7 +224,10 @@ void tst_PdfPage::clicks_data()
     const QString out = fixture("out");
     const QString two = "1700x2200 [800x600]", noisy = "~300x200 [~200x300]";
     const QString awkward = "one's v2.final – 页 $(x) & more.pdf";
-    const Step failed = messageBox("Could not save the file.");
+    const auto failed = [&out](const QString &file) { // then the file, and why
+        return messageBox(
+            "Could not save the file.\n" + QDir::toNativeSeparators(out + "/" + file));
+    };
     const Step replace = messageBox("already exists", QMessageBox::Yes);
     const Step folder = fileDialog("Choose output folder", out, { out });
     const auto name = [&out](const char *title, const QString &name) {
@@ -234,22 +237,24 @@ void tst_PdfPage::clicks_data()
         warning("Nothing to save — open a PDF or add pages first."), "", "", "");
     row("save, an awkward name", two, "Save As PDF", { name("Save As PDF", awkward) }, two,
         "Saved " + out + "/" + awkward + " (2 page(s))", "", awkward + ": 1700x2200 800x600");
-    row("save, disk full", noisy, "Save As PDF", { name("Save As PDF", "s.pdf"), replace, failed },
-        "300x200 [200x300]", "", "", "", "disk 4096");
+    row("save, disk full", noisy, "Save As PDF",
+        { name("Save As PDF", "s.pdf"), replace, failed("s.pdf: Not every") }, "300x200 [200x300]",
+        "", "", "", "disk 4096");
     row("export page", two, "Export page", { name("Export page", "p.png") }, two,
         "Exported page 2 -> " + out + "/p.png", "", "p.png: 800x600");
     // The file dialog adds no suffix here, and without one no image format is known.
-    row("export page without suffix", two, "Export page", { name("Export page", "p"), failed }, two,
-        "", "");
+    row("export page without suffix", two, "Export page",
+        { name("Export page", "p"), failed("p: The name does not end in") }, two, "", "");
     // Small enough to sit in the file's write buffer until it is closed.
     row("export page, disk full", "[64x64]", "Export page",
-        { name("Export page", "p.png"), replace, failed }, "[64x64]", "", "", "", "disk 100");
+        { name("Export page", "p.png"), replace, failed("p.png: Not every") }, "[64x64]", "", "",
+        "", "disk 100");
     row("export all, a page not written", "[1x25] 2x25 3x25", "Export all", { folder },
         "[1x25] 2x25 3x25",
         "Exported 2 of 3 page(s) to " + out + "; the others could not be written", "",
         "page_1.png: 1x25; page_3.png: 3x25", "page_2.png");
-    row("export all, nothing written", "[1x25] 2x25", "Export all", { folder, failed },
-        "[1x25] 2x25", "", "", "", "page_1.png page_2.png");
+    row("export all, nothing written", "[1x25] 2x25", "Export all",
+        { folder, failed("page_1.png") }, "[1x25] 2x25", "", "", "", "page_1.png page_2.png");
     const QList<Step> split { inputDialog("Split document", 2),
         fileDialog("Choose a folder to save both parts", out, { out }) };
     row("split", "[100x250] 125x250 150x250 175x250", "Split", split,
@@ -257,8 +262,8 @@ void tst_PdfPage::clicks_data()
         "Split into document_part1.pdf (2 pages) and document_part2.pdf (2 pages)", "",
         "document_part1.pdf: 100x250 125x250; document_part2.pdf: 150x250 175x250");
     row("split, disk full", "[~300x200] ~200x300 ~300x300", "Split",
-        split + warning("Could not write one or both files."), "[300x200] 200x300 300x300", "", "",
-        "", "disk 4096");
+        split + QList { messageBox("both files.\n" + out + "/document_part1.pdf: Not every") },
+        "[300x200] 200x300 300x300", "", "", "", "disk 4096");
 }
 
 void tst_PdfPage::clicks()

@@ -1,10 +1,29 @@
 #include "atomicwrite.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
+
+namespace {
+// The translation context of this file's texts.
+struct AtomicWrite
+{
+    Q_DECLARE_TR_FUNCTIONS(AtomicWrite)
+};
+
+// Why writing to file failed. A write cut short by a full disk or a file size limit leaves the
+// file with no reason but the default one, which tells the user nothing.
+QString writeFailure(const QSaveFile &file)
+{
+    if (file.errorString() != QFile().errorString()) {
+        return file.errorString();
+    }
+    return AtomicWrite::tr("Not every byte could be written; the disk may be full.");
+}
+} // namespace
 
 bool reportFailure(QString *errorString, const QString &text)
 {
@@ -33,7 +52,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
     // The flush is checked here: QSaveFile's commit does not look at it, so a small file cut
     // short by a full disk would replace the old one and be reported written.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString error = file.errorString();
+        const QString error = writeFailure(file);
         file.cancelWriting();
         return reportFailure(errorString, error);
     }

@@ -92,24 +92,26 @@ bool writePageImage(const QImage &page, const QString &path, QString *errorStrin
     const QByteArray format = writableImageFormat(path);
     if (format.isEmpty()) {
         return reportFailure(errorString,
-            ExportFiles::tr("No image format is named by the suffix of %1.")
-                .arg(QDir::toNativeSeparators(path)));
+            ExportFiles::tr("The name does not end in the suffix of an image format, such as "
+                            ".png or .jpg."));
     }
     const QImage image = formatKeepsAlpha(format) ? page : flattenOnWhite(page);
     return writeImageAtomically(path, image, format.constData(), errorString);
 }
 
-int writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder)
+QList<FileFailure> writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder)
 {
     const QDir dir(folder);
     const int count = int(pages.size());
-    int written = 0;
+    QList<FileFailure> failures;
     for (int i = 0; i < count; ++i) {
-        if (writePageImage(pages.at(i), dir.filePath(exportPageFileName(i + 1, count)))) {
-            ++written;
+        const QString path = dir.filePath(exportPageFileName(i + 1, count));
+        QString error;
+        if (!writePageImage(pages.at(i), path, &error)) {
+            failures.append({ path, error });
         }
     }
-    return written;
+    return failures;
 }
 
 } // namespace pdf

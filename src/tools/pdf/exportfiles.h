@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/failurewarning.h"
+
 #include <QList>
 
 #include <utility>
@@ -35,12 +37,12 @@ std::pair<QList<QImage>, QList<QImage>> splitPages(const QList<QImage> &pages, i
 
 // Writes the page in the format its suffix names (.png, .jpg, .bmp...). Formats that keep no
 // alpha get the page flattened on white, so transparent parts do not turn black. The file is
-// replaced only once the whole image is written. On failure returns false and, when asked for,
-// says why in errorString.
-bool writePageImage(const QImage &page, const QString &path, QString *errorString = nullptr);
+// replaced only once the whole image is written. On failure returns false and says why in
+// errorString.
+bool writePageImage(const QImage &page, const QString &path, QString *errorString);
 
 // Writes every page as exportPageFileName into folder, replacing files of those names. Returns
-// the number of pages written.
-int writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder);
+// the files not written, each with why, first to last.
+QList<FileFailure> writeAllPagesAsPng(const QList<QImage> &pages, const QString &folder);
 
 } // namespace pdf

@@ -19,8 +19,7 @@ QImage readPageImage(const QString &path);
 // kPageDpi (a size close to a standard paper size in portrait orientation taken as that size) and
 // the image drawn over the whole page. The file is replaced only once every byte is written, so a
 // failed write leaves an existing file as it was; nothing is touched for an empty list or a null
-// page. On failure returns false and, when asked for, says why in errorString.
-bool writePagesAsPdf(
-    const QList<QImage> &pages, const QString &path, QString *errorString = nullptr);
+// page. On failure returns false and says why in errorString.
+bool writePagesAsPdf(const QList<QImage> &pages, const QString &path, QString *errorString);
 
 } // namespace pdf

@@ -92,7 +92,8 @@ private:
     void setStatus(const QString &text);
     void pushUndo();
     QPoint viewToImage(const QPoint &point) const;
-    static bool writePdf(const QList<QImage> &pages, const QString &path);
+    // On failure errorString says why.
+    static bool writePdf(const QList<QImage> &pages, const QString &path, QString *errorString);
     // m_currentIndex names a page of m_pages.
     bool hasSelectedPage() const;
     // How every page command ends once it has changed the document: the views rebuilt from the

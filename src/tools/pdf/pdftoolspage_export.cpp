@@ -2,6 +2,8 @@
 
 #include "exportfiles.h"
 
+#include "common/failurewarning.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -23,8 +25,9 @@ void PdfToolsPage::saveAs()
         return;
     }
     // Written in full before it replaces anything, so a failed save loses no existing file.
-    if (!writePdf(m_pages, path)) {
-        QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
+    QString error;
+    if (!writePdf(m_pages, path, &error)) {
+        warnFileFailures(this, tr("mirvale"), tr("Could not save the file."), { { path, error } });
         return;
     }
     // One arg call for all: a path holding "%2" must not take the count's place.
@@ -43,8 +46,9 @@ void PdfToolsPage::exportSelectedAsImage()
         return;
     }
     // The file dialog adds no suffix on every platform, and a name without one names no format.
-    if (!pdf::writePageImage(m_pages.at(m_currentIndex), path)) {
-        QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
+    QString error;
+    if (!pdf::writePageImage(m_pages.at(m_currentIndex), path, &error)) {
+        warnFileFailures(this, tr("mirvale"), tr("Could not save the file."), { { path, error } });
         return;
     }
     setStatus(tr("Exported page %1 -> %2").arg(pageNumber).arg(path));
@@ -60,9 +64,12 @@ void PdfToolsPage::exportAllAsImages()
     if (folder.isEmpty()) {
         return;
     }
-    const int written = pdf::writeAllPagesAsPng(m_pages, folder);
+    const QList<FileFailure> failures = pdf::writeAllPagesAsPng(m_pages, folder);
+    const int written = int(m_pages.size() - failures.size());
+    // Pages that all fail mostly fail alike: the first tells why.
     if (written == 0) {
-        QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
+        warnFileFailures(
+            this, tr("mirvale"), tr("Could not save the file."), { failures.constFirst() });
         return;
     }
     // One arg call for all: a folder holding "%2" must not take the count's place.
@@ -137,10 +144,16 @@ void PdfToolsPage::splitDocument()
     const auto [firstPath, secondPath] = pdf::splitPartPaths(folder, m_currentPath);
     const auto [firstPart, secondPart] = pdf::splitPages(m_pages, afterPage);
     // The second part is written even when the first fails.
-    const bool firstWritten = writePdf(firstPart, firstPath);
-    const bool secondWritten = writePdf(secondPart, secondPath);
-    if (!firstWritten || !secondWritten) {
-        QMessageBox::warning(this, tr("mirvale"), tr("Could not write one or both files."));
+    QList<FileFailure> failures;
+    QString error;
+    if (!writePdf(firstPart, firstPath, &error)) {
+        failures.append({ firstPath, error });
+    }
+    if (!writePdf(secondPart, secondPath, &error)) {
+        failures.append({ secondPath, error });
+    }
+    if (!failures.isEmpty()) {
+        warnFileFailures(this, tr("mirvale"), tr("Could not write one or both files."), failures);
         return;
     }
     setStatus(tr("Split into %1 (%2 pages) and %3 (%4 pages)")

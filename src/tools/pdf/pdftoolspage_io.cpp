@@ -114,7 +114,7 @@ bool PdfToolsPage::loadImage(const QString &path, bool append, int insertAt)
     return true;
 }
 
-bool PdfToolsPage::writePdf(const QList<QImage> &pages, const QString &path)
+bool PdfToolsPage::writePdf(const QList<QImage> &pages, const QString &path, QString *errorString)
 {
-    return pdf::writePagesAsPdf(pages, path);
+    return pdf::writePagesAsPdf(pages, path, errorString);
 }

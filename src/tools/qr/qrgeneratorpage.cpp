@@ -2,6 +2,8 @@
 
 #include "qrsymbol.h"
 
+#include "common/failurewarning.h"
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -119,7 +121,9 @@ void QRGeneratorPage::savePng()
         return;
     }
 
-    if (!qr::writePngFile(qr::scaleSymbol(m_image, side), fileName)) {
-        QMessageBox::warning(this, tr("mirvale"), tr("Could not save the file."));
+    QString error;
+    if (!qr::writePngFile(qr::scaleSymbol(m_image, side), fileName, &error)) {
+        warnFileFailures(
+            this, tr("mirvale"), tr("Could not save the file."), { { fileName, error } });
     }
 }

@@ -127,9 +127,7 @@ QImage scaleSymbol(const QImage &symbol, int side)
 
 bool writePngFile(const QImage &image, const QString &fileName, QString *errorString)
 {
-    if (image.isNull()) {
-        return reportFailure(errorString, QStringLiteral("No image to write"));
-    }
+    // A null image (one too large to make) is refused by the image writer, with its reason.
     return writeImageAtomically(fileName, image, "PNG", errorString);
 }
 

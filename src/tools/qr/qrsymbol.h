@@ -38,7 +38,7 @@ QImage paintSymbol(const Matrix &matrix);
 QImage scaleSymbol(const QImage &symbol, int side);
 
 // Writes the image as PNG data whatever the name's suffix; the old file, if any, stays intact
-// when writing fails.
-bool writePngFile(const QImage &image, const QString &fileName, QString *errorString = nullptr);
+// when writing fails, and errorString says why.
+bool writePngFile(const QImage &image, const QString &fileName, QString *errorString);
 
 } // namespace qr
