@@ -55,7 +55,12 @@ void ThumbnailCache::prepare(const QImage &page)
 
 void ThumbnailCache::discardPrepared()
 {
-    // Waited for, so that no worker holds a page beyond this.
+    // Work not yet started is cancelled: waiting takes it off the pool's queue at once, without
+    // scaling. Only scaling already under way is waited for, so that no worker holds a page
+    // beyond this.
+    for (QFuture<QImage> &future : m_prepared) {
+        future.cancel();
+    }
     for (QFuture<QImage> &future : m_prepared) {
         future.waitForFinished();
     }

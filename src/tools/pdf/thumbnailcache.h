@@ -22,7 +22,8 @@ public:
     // Starts scaling the thumbnail of a page that is about to join the document on a worker
     // thread, so that it is ready, or nearly, when thumbnails() asks for it.
     void prepare(const QImage &page);
-    // Drops what prepare started for pages that did not join after all, once it is done.
+    // Drops what prepare started for pages that did not join after all: what has not begun is
+    // cancelled, what is under way is waited for.
     void discardPrepared();
 
 private:
