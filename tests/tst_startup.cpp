@@ -96,12 +96,18 @@ void tst_Startup::unwritableEntryWarnsOnTheFirstStartOnly()
 {
     // A file where the autostart folder should be: nothing is written below it, even as root.
     QVERIFY(QFile(m_dir.filePath("file")).open(QIODevice::WriteOnly));
-    const QList<dialogs::Step> warning { dialogs::messageBox("could not be set to launch at") };
+    QList<dialogs::Step> warning { dialogs::messageBox("could not be set to launch at") };
+    bool recorded = false; // while the warning is open, so a program ended then warns no more
+    warning[0].answer = [&recorded, ok = warning[0].answer](QWidget *box) {
+        recorded = defaultApplied();
+        ok(box);
+    };
     for (const bool first : { true, false }) {
         auto manager = tray(m_dir.filePath("file/autostart"));
         QCOMPARE(dialogs::runWithDialogs([&] { manager->applyFirstRunDefault(); },
                      first ? warning : QList<dialogs::Step>()),
             QString());
+        QVERIFY(recorded);
         QCOMPARE(dialogs::runWithDialogs([&] { entry(*manager, 2)->trigger(); },
                      first ? QList<dialogs::Step>() : warning),
             QString());

@@ -90,13 +90,15 @@ void TrayManager::applyFirstRunDefault()
         return;
     }
     // Tried once per user: where the entry cannot be written, the warning says so this one time
-    // and the menu shows it off; the user can switch it on later.
+    // and the menu shows it off; the user can switch it on later. The try is on disk before the
+    // warning can show, so a program ended while it is open does not warn again at the next start.
+    settings.setValue(kDefaultAppliedKey, true);
+    settings.sync();
     if (writeStartupEntry(true) && m_startupAction) {
         // The entry's toggled signal would write the registration again.
         const QSignalBlocker blocker(m_startupAction);
         m_startupAction->setChecked(true);
     }
-    settings.setValue(kDefaultAppliedKey, true);
 }
 
 void TrayManager::createTrayIcon()
