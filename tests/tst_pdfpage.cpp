@@ -320,11 +320,16 @@ void tst_PdfPage::clicks()
         QVERIFY2(
             qAbs(qGray(seen.rgb()) - qGray(QColor(probe[2]).rgb())) < 8, qPrintable(seen.name()));
     }
+    // Wherever the table has the pages as they were, their very pixels are there: after a click
+    // that probes no pixel (a probe marks pixels changed in place), and after undo.
+    const auto asBefore = [&](QString sizes) {
+        return sizes.remove('[').remove(']') == sizesOf(original);
+    };
+    QVERIFY(!asBefore(after) || !pixel.isEmpty() || pages == original);
     page.button("Undo")->click();
     const QList<QImage> back = page.pages();
     QCOMPARE(sizesOf(back, page.selected()), undone);
-    // Where the pages come back, their very pixels do.
-    QVERIFY(sizesOf(back) != sizesOf(original) || back == original);
+    QVERIFY(!asBefore(undone) || back == original);
 }
 
 void tst_PdfPage::keepsFifteenSnapshots()
