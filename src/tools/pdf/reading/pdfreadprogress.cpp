@@ -42,37 +42,41 @@ bool isUserInput(QEvent::Type type)
 
 PdfReadProgress::PdfReadProgress(PdfReader *reader, const QString &fileName, QWidget *page)
     : m_window(page->window())
-    , m_dialog(page)
+    , m_dialog(new QProgressDialog(page))
 {
-    m_dialog.setWindowTitle(tr("mirvale"));
-    m_dialog.setLabelText(tr("Reading %1").arg(fileName));
-    m_dialog.setWindowModality(Qt::WindowModal);
-    m_dialog.setAutoClose(false);
-    m_dialog.setAutoReset(false);
-    m_dialog.setMinimumDuration(kShowAfterMs);
+    m_dialog->setWindowTitle(tr("mirvale"));
+    m_dialog->setLabelText(tr("Reading %1").arg(fileName));
+    m_dialog->setWindowModality(Qt::WindowModal);
+    m_dialog->setAutoClose(false);
+    m_dialog->setAutoReset(false);
+    m_dialog->setMinimumDuration(kShowAfterMs);
     // No maximum until the page count is known: a busy bar.
-    m_dialog.setRange(0, 0);
+    m_dialog->setRange(0, 0);
     // At its minimum the value starts the clock after which the dialog shows itself.
-    m_dialog.setValue(0);
+    m_dialog->setValue(0);
 
     // Queued: a modal dialog's setValue runs the event loop, which must not happen inside the
-    // reader's handling of a helper's output.
+    // reader's handling of a helper's output. What is still queued when this object goes is
+    // dropped with it.
     connect(
-        reader, &PdfReader::progressed, &m_dialog,
+        reader, &PdfReader::progressed, this,
         [this, fileName](int pagesDone, int pageCount) {
-            m_dialog.setLabelText(
+            m_dialog->setLabelText(
                 tr("Reading %1: page %2 of %3").arg(fileName).arg(pagesDone).arg(pageCount));
-            m_dialog.setMaximum(pageCount);
-            m_dialog.setValue(pagesDone);
+            m_dialog->setMaximum(pageCount);
+            m_dialog->setValue(pagesDone);
         },
         Qt::QueuedConnection);
-    connect(&m_dialog, &QProgressDialog::canceled, reader, &PdfReader::cancel);
+    connect(m_dialog, &QProgressDialog::canceled, reader, &PdfReader::cancel);
     qApp->installEventFilter(this);
 }
 
 PdfReadProgress::~PdfReadProgress()
 {
     qApp->removeEventFilter(this);
+    // Gone with the reading; the page may outlive many.
+    m_dialog->hide();
+    m_dialog->deleteLater();
 }
 
 bool PdfReadProgress::eventFilter(QObject *watched, QEvent *event)
