@@ -5,14 +5,16 @@
 //   tell LINE     print LINE in the size pass
 //   confine LAYER confine with Landlock or seccomp alone (both otherwise)
 //   fault NAME    misbehave in the render pass once the first page of its range is told:
-//     stall, blank (every page told "blank"), line TEXT (one more line),
-//     flood (print without newline, without end), escape WHAT ARGUMENT (try to reach beyond
-//     the confinement and print what each try gave on the error output);
-//   or before it is confined, in the render pass of the first range: swap FROM TO (rename
-//     FROM over TO);
-//   or once the last page is told: crash-at-end, cut (print "pag" without a newline),
-//     exit N TEXT (print TEXT to the error output, exit with N), shrink (try to cut the page
-//     area to nothing).
+//     stall (sleep), spin (work without end), nap (sleep two seconds, then go on),
+//     blank (every page told "blank"), flood (print without newline, without end),
+//     escape WHAT ARGUMENT (try to reach beyond the confinement and print what each try gave
+//     on the error output);
+//   or before it is confined: swap FROM TO (in the first range: rename FROM over TO, then
+//     stall), oom GROUP [always] (unless it reads every page alone: join the memory group
+//     GROUP, then take memory until the system ends it);
+//   or once the last page is told: line TEXT (in the first range: one more line),
+//     crash-at-end, cut (print "pag" without a newline), exit N TEXT (print TEXT to the error
+//     output, exit with N), shrink (try to cut the page area to nothing).
 #include "tools/pdf/reading/helper/confinement.h"
 #include "tools/pdf/reading/renderprotocol.h"
 
@@ -31,6 +33,7 @@
 #include <fcntl.h>
 #include <linux/keyctl.h>
 #include <linux/sched.h>
+#include <sys/mman.h>
 #include <sys/ptrace.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -103,8 +106,11 @@ QByteArray escape(const QByteArray &what, const QByteArray &argument, int source
         char byte = 0;
         const iovec local { &byte, 1 };
         const iovec remote { reinterpret_cast<void *>(0x10000), 1 };
+        const int pidfd = int(syscall(SYS_pidfd_open, program, 0));
         return "ptrace " + outcome(ptrace(PTRACE_SEIZE, program, nullptr, nullptr))
-            + ", process_vm_readv " + outcome(process_vm_readv(program, &local, 1, &remote, 1, 0));
+            + ", process_vm_readv " + outcome(process_vm_readv(program, &local, 1, &remote, 1, 0))
+            + ", process_vm_writev " + outcome(process_vm_writev(program, &local, 1, &remote, 1, 0))
+            + ", pidfd_getfd " + outcome(syscall(SYS_pidfd_getfd, pidfd, 0, 0));
     } else if (what == "signal") {
         const int pidfd = int(syscall(SYS_pidfd_open, program, 0));
         siginfo_t info {};
@@ -112,7 +118,8 @@ QByteArray escape(const QByteArray &what, const QByteArray &argument, int source
         return "kill " + outcome(kill(program, 0)) + ", tkill "
             + outcome(syscall(SYS_tkill, program, 0)) + ", tgkill "
             + outcome(syscall(SYS_tgkill, program, program, 0)) + ", sigqueue "
-            + outcome(syscall(SYS_rt_sigqueueinfo, program, 0, &info)) + ", pidfd "
+            + outcome(syscall(SYS_rt_sigqueueinfo, program, 0, &info)) + ", tgsigqueue "
+            + outcome(syscall(SYS_rt_tgsigqueueinfo, program, program, 0, &info)) + ", pidfd "
             + outcome(pidfd < 0 ? pidfd : syscall(SYS_pidfd_send_signal, pidfd, 0, nullptr, 0));
     } else if (what == "start") {
         // A child that is made leaves at once.
@@ -131,8 +138,14 @@ QByteArray escape(const QByteArray &what, const QByteArray &argument, int source
             + outcome(execve(argv[0], argv, environ)) + ", execveat "
             + outcome(syscall(SYS_execveat, AT_FDCWD, argv[0], argv, environ, 0));
     } else if (what == "kernel") {
-        return "keyctl "
+        const iovec range { reinterpret_cast<void *>(0x10000), 4096 };
+        const int pidfd = int(syscall(SYS_pidfd_open, program, 0));
+        return "process_madvise "
+            + outcome(syscall(SYS_process_madvise, pidfd, &range, 1, MADV_COLD, 0)) + ", keyctl "
             + outcome(syscall(SYS_keyctl, KEYCTL_GET_KEYRING_ID, KEY_SPEC_USER_KEYRING, 0))
+            + ", add_key "
+            + outcome(syscall(SYS_add_key, "user", "mirvale", "x", 1, KEY_SPEC_PROCESS_KEYRING))
+            + ", request_key " + outcome(syscall(SYS_request_key, "user", "mirvale", nullptr, 0))
             + ", io_uring " + outcome(syscall(SYS_io_uring_setup, 1, nullptr));
     }
     return "unknown";
@@ -195,6 +208,14 @@ int main(int argc, char **argv)
         QFile::rename(
             QString::fromLocal8Bit(fault.value(1)), QString::fromLocal8Bit(fault.value(2)));
     }
+    const bool oom = name == "oom" && argc == 5
+        && (fault.value(2) == "always" || std::atoi(argv[3]) < int(sizes.size()));
+    if (oom) {
+        QFile group(QString::fromLocal8Bit(fault.value(1) + "/cgroup.procs"));
+        if (!group.open(QIODevice::WriteOnly) || group.write("0\n") != 2) {
+            return 99;
+        }
+    }
     const unsigned layers = text.contains("confine landlock") ? pdf::helper::Landlock
         : text.contains("confine seccomp")                    ? pdf::helper::Seccomp
                                                               : pdf::helper::AllLayers;
@@ -215,6 +236,9 @@ int main(int argc, char **argv)
     if (!openHandle(area, argv[4], QIODevice::ReadWrite) || area.size() != layout.bytes) {
         return int(pdf::HelperExit::NotWritten);
     }
+    for (QList<QByteArray> taken; oom;) {
+        taken.append(QByteArray(16 << 20, 'x'));
+    }
     for (int i = 0; i < range.size(); ++i) {
         QImage page(range.at(i), pdf::kPageFormat);
         page.fill(qRgb(first + i, 100, 200));
@@ -222,15 +246,17 @@ int main(int argc, char **argv)
         area.write(reinterpret_cast<const char *>(page.constBits()), page.sizeInBytes());
         area.flush();
         tell(name == "blank" ? "blank" : "page");
-        if (i == 0 && name == "stall") {
-            for (;;) {
-                std::this_thread::sleep_for(std::chrono::hours(1));
-            }
+        while (i == 0 && (name == "stall" || name == "swap")) {
+            std::this_thread::sleep_for(std::chrono::hours(1));
+        }
+        for (volatile unsigned work = 0; i == 0 && name == "spin"; work = work + 1) { }
+        if (i == 0 && name == "nap") {
+            std::this_thread::sleep_for(std::chrono::seconds(2));
         }
         while (i == 0 && name == "flood") {
             tell(QByteArray(4096, 'x'), "");
         }
-        if (i == 0 && name == "line") {
+        if (i == range.size() - 1 && name == "line" && first == 0) {
             tell(fault.mid(1).join(' '));
 #ifdef Q_OS_LINUX
         } else if (i == 0 && name == "escape") {

@@ -11,6 +11,10 @@
 
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 using pdftest::contentsOf;
@@ -127,6 +131,8 @@ void tst_HostileInput::readsOrRefusesWithinWatchdog_data()
     // The sound rows also check that pages keep the document's order across helpers.
     row("sound, more helpers than pages", sound, 7, 20);
     row("4096 letter pages, too many pixels", sharedBranches(12, "[0 0 612 792]"), kTooLarge);
+    // Refused as too many pages, before the engine makes room for every page claimed.
+    row("a billion pages claimed", sharedBranches(30, "[0 0 612 792]"), kTooLarge);
     row("eight pages from shared branches", sharedBranches(3, "[0 0 144 72]"), 8);
     row("joining a full document", sound, kTooLarge, 0, pdf::kMaxPdfPages - 6);
 }
@@ -152,8 +158,13 @@ void tst_HostileInput::readsOrRefusesWithinWatchdog()
         widths << page.width();
     }
     QVERIFY(pages != 7 || widths == kWidths);
-    // Reading never writes the file.
+    // Reading never writes the file, and no helper takes a gigabyte for these small pages.
     QCOMPARE(contentsOf(file), bytes);
+#ifdef Q_OS_UNIX
+    rusage usage {};
+    QVERIFY(getrusage(RUSAGE_CHILDREN, &usage) == 0);
+    QVERIFY2(usage.ru_maxrss < 1024 * 1024, qPrintable(QString::number(usage.ru_maxrss)));
+#endif
 }
 
 void tst_HostileInput::imagesClaimingAbsurdSizesAreRefused_data()

@@ -5,32 +5,51 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_WIN
+#if defined(Q_OS_LINUX)
+#include <sys/resource.h>
+#elif defined(Q_OS_WIN)
 #include <windows.h>
 #endif
 
 namespace {
 
 #ifdef Q_OS_LINUX
-QByteArray readSmallFile(const QString &path)
+QByteArray readSmallFile(const QString &path, qsizetype bytes = 4096)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? file.read(bytes) : QByteArray();
 }
 
-std::optional<qint64> memAvailable()
+// The number after key in a file of "key value" lines ("MemAvailable:   12345678 kB").
+std::optional<qint64> fieldOf(const QString &path, const QByteArray &key, qsizetype bytes = 4096)
 {
-    // "MemAvailable:   12345678 kB"
-    for (const QByteArray &line : readSmallFile(QStringLiteral("/proc/meminfo")).split('\n')) {
-        if (line.startsWith("MemAvailable:")) {
+    for (const QByteArray &line : readSmallFile(path, bytes).split('\n')) {
+        if (line.startsWith(key)) {
             bool ok = false;
-            const qint64 kib = line.mid(13).trimmed().split(' ').value(0).toLongLong(&ok);
+            const qint64 value = line.mid(key.size()).trimmed().split(' ').value(0).toLongLong(&ok);
             if (ok) {
-                return kib * 1024;
+                return value;
             }
         }
     }
     return std::nullopt;
+}
+
+std::optional<qint64> memAvailable()
+{
+    const std::optional<qint64> kib = fieldOf(QStringLiteral("/proc/meminfo"), "MemAvailable:");
+    return kib ? std::optional<qint64>(*kib * 1024) : std::nullopt;
+}
+
+// What the address-space limit of this process leaves: the limit less the address space in use.
+std::optional<qint64> addressSpaceRoom()
+{
+    rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return std::nullopt;
+    }
+    const std::optional<qint64> usedKib = fieldOf(QStringLiteral("/proc/self/status"), "VmSize:");
+    return std::max<qint64>(0, qint64(limit.rlim_cur) - usedKib.value_or(0) * 1024);
 }
 
 // What the memory control group of this process may still take: its limit less its use, when
@@ -78,12 +97,14 @@ std::optional<qint64> controlGroupRoom()
 std::optional<qint64> availableMemoryBytes()
 {
 #if defined(Q_OS_LINUX)
-    const std::optional<qint64> system = memAvailable();
-    const std::optional<qint64> group = controlGroupRoom();
-    if (system && group) {
-        return std::min(*system, *group);
+    std::optional<qint64> least;
+    for (const std::optional<qint64> &room :
+        { memAvailable(), controlGroupRoom(), addressSpaceRoom() }) {
+        if (room && (!least || *room < *least)) {
+            least = room;
+        }
     }
-    return system ? system : group;
+    return least;
 #elif defined(Q_OS_WIN)
     MEMORYSTATUSEX status {};
     status.dwLength = sizeof(status);
@@ -91,6 +112,16 @@ std::optional<qint64> availableMemoryBytes()
         return qint64(status.ullAvailPhys);
     }
     return std::nullopt;
+#else
+    return std::nullopt;
+#endif
+}
+
+std::optional<qint64> memoryKillCount()
+{
+#ifdef Q_OS_LINUX
+    // Counts every kill of the out-of-memory killer, a memory group's included.
+    return fieldOf(QStringLiteral("/proc/vmstat"), "oom_kill ", 1 << 16);
 #else
     return std::nullopt;
 #endif

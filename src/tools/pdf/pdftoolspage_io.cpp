@@ -80,6 +80,11 @@ bool PdfToolsPage::loadPdf(const QString &path, bool append, int insertAt)
                           .arg(path, QString::number(read.largePage + 1),
                               QString::number(read.largePageSize.width()),
                               QString::number(read.largePageSize.height())));
+    case pdf::PdfReadStatus::TookTooLong:
+        return refuse(tr("Could not open %1: reading it took too long.").arg(path));
+    case pdf::PdfReadStatus::OutOfMemory:
+        return refuse(
+            tr("Could not open %1: this computer has not enough memory to read it.").arg(path));
     case pdf::PdfReadStatus::HelperNotStarted:
         return refuse(tr("Could not open %1: the PDF reader %2 could not be started.")
                           .arg(path, QDir::toNativeSeparators(pdf::pdfRenderHelperPath())));

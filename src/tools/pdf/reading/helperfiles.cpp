@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #if defined(Q_OS_LINUX)
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -40,16 +41,38 @@ bool sameContent(const struct stat &a, const struct stat &b)
         && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+// A page area's memory file, held by the area while the helper writes it and by every page
+// mapped from it until the last one is gone.
+struct AreaMemory
+{
+    int fd = -1;
+    ~AreaMemory()
+    {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
 struct Mapping
 {
     void *address;
     size_t length;
+    std::shared_ptr<AreaMemory> area;
+    off_t offset;
+    off_t extent; // up to the next page's start
 };
 
-void unmapPage(void *info)
+// When the last image of a page goes: its mapping, and its part of the area, whose memory would
+// otherwise stay taken for as long as any other page of the area lives. Each page is mapped
+// once, and once its helper has ended nothing else writes the area, so the range is this page's
+// alone.
+void releasePage(void *info)
 {
     const auto *mapping = static_cast<Mapping *>(info);
     munmap(mapping->address, mapping->length);
+    fallocate(mapping->area->fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, mapping->offset,
+        mapping->extent);
     delete mapping;
 }
 #endif
@@ -239,7 +262,7 @@ struct PageArea::Private
     QList<QSize> sizes;
     PageAreaLayout layout;
 #if defined(Q_OS_LINUX)
-    int fd = -1;
+    std::shared_ptr<AreaMemory> memory = std::make_shared<AreaMemory>();
 #elif defined(Q_OS_WIN)
     win32::Handle file = nullptr;
 #else
@@ -256,11 +279,7 @@ PageArea::PageArea(const QList<QSize> &sizes)
 
 PageArea::~PageArea()
 {
-#if defined(Q_OS_LINUX)
-    if (d->fd >= 0) {
-        ::close(d->fd);
-    }
-#elif defined(Q_OS_WIN)
+#if defined(Q_OS_WIN)
     win32::closeHandle(d->file);
 #endif
 }
@@ -273,9 +292,10 @@ qint64 PageArea::bytes() const
 bool PageArea::create()
 {
 #if defined(Q_OS_LINUX)
-    d->fd = memfd_create("mirvale-pages", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    return d->fd >= 0 && ftruncate(d->fd, off_t(d->layout.bytes)) == 0
-        && fcntl(d->fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) == 0;
+    // Not sealed against writing: that would forbid giving a page's memory back.
+    const int fd = d->memory->fd = memfd_create("mirvale-pages", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    return fd >= 0 && ftruncate(fd, off_t(d->layout.bytes)) == 0
+        && fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) == 0;
 #elif defined(Q_OS_WIN)
     const QString folder = QDir::toNativeSeparators(QDir::tempPath());
     d->file = win32::createPageFile(
@@ -293,7 +313,7 @@ HelperFile PageArea::forHelper() const
 #if defined(Q_OS_LINUX)
     // The same memory file; its file position is the helper's alone, since this process only
     // maps it.
-    const int fd = fcntl(d->fd, F_DUPFD_CLOEXEC, 0);
+    const int fd = fcntl(d->memory->fd, F_DUPFD_CLOEXEC, 0);
     return fd >= 0 ? HelperFile::inherited(fd) : HelperFile();
 #elif defined(Q_OS_WIN)
     const win32::Handle handle = win32::reopenForChild(d->file, true);
@@ -303,27 +323,36 @@ HelperFile PageArea::forHelper() const
 #endif
 }
 
-QImage PageArea::page(int i) const
+QImage PageArea::page(int i, bool *outOfMemory) const
 {
+    *outOfMemory = false;
+    if (i < 0 || i >= d->sizes.size()) {
+        return {};
+    }
     const QSize size = d->sizes.at(i);
     const qint64 offset = d->layout.offsets.at(i);
     const qint64 bytes = pageBytes(size);
 #if defined(Q_OS_LINUX)
+    const int fd = d->memory->fd;
     void *address =
-        mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE, d->fd, off_t(offset));
+        mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, off_t(offset));
     if (address == MAP_FAILED) {
+        *outOfMemory = errno == ENOMEM;
         return {};
     }
-    auto *mapping = new Mapping { address, size_t(bytes) };
+    const qint64 next = i + 1 < d->sizes.size() ? d->layout.offsets.at(i + 1) : d->layout.bytes;
+    auto *mapping =
+        new Mapping { address, size_t(bytes), d->memory, off_t(offset), off_t(next - offset) };
     QImage image(static_cast<uchar *>(address), size.width(), size.height(),
-        qsizetype(size.width()) * kPageBytesPerPixel, kPageFormat, unmapPage, mapping);
+        qsizetype(size.width()) * kPageBytesPerPixel, kPageFormat, releasePage, mapping);
     if (image.isNull()) {
-        unmapPage(mapping);
+        releasePage(mapping);
     }
     return image;
 #else
     QImage image(size, kPageFormat);
     if (image.isNull() || image.sizeInBytes() != bytes) {
+        *outOfMemory = image.isNull();
         return {};
     }
 #if defined(Q_OS_WIN)

@@ -62,7 +62,8 @@ private:
 // Where one helper puts its pages (at the places pageAreaLayout gives). On Linux an anonymous
 // memory file, sized here and sealed at that size before the helper starts: it has no name to
 // leave behind, no file system limits it, and since it can never shrink, a mapped page never
-// loses its memory. On Windows a file in the temporary folder that the system deletes once the
+// loses its memory; once the last image of a page is gone, that page's part of it is given back.
+// On Windows a file in the temporary folder that the system deletes once the
 // program and the helper have closed it, even after a kill. Elsewhere a temporary file.
 class PageArea
 {
@@ -75,11 +76,12 @@ public:
     bool create();
     qint64 bytes() const;
     HelperFile forHelper() const;
-    // Page i as an image in kPageFormat; null when it cannot be had. On Linux it is the area's
-    // memory itself, mapped privately (an edit copies only the memory pages it changes), and
-    // stays valid after the area is gone; elsewhere it is read back, once the area's size is
+    // Page i as an image in kPageFormat, to be asked once for each page; null when it cannot be
+    // had, and then *outOfMemory tells whether memory was what lacked. On Linux it is the
+    // area's memory itself, mapped privately (an edit copies only the memory pages it changes),
+    // and stays valid after the area is gone; elsewhere it is read back, once the area's size is
     // checked.
-    QImage page(int i) const;
+    QImage page(int i, bool *outOfMemory) const;
 
 private:
     struct Private;

@@ -6,6 +6,7 @@
 
 #if defined(Q_OS_LINUX)
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -102,6 +103,27 @@ void prepareHelperProcess(QProcess &process, const QList<const HelperFile *> &fi
     });
 #else
     Q_UNUSED(files);
+#endif
+}
+
+std::optional<qint64> processCpuTimeMs(qint64 pid)
+{
+#if defined(Q_OS_LINUX)
+    clockid_t clock {};
+    timespec time {};
+    if (pid <= 0 || clock_getcpuclockid(pid_t(pid), &clock) != 0
+        || clock_gettime(clock, &time) != 0) {
+        return std::nullopt;
+    }
+    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1'000'000;
+#elif defined(Q_OS_WIN)
+    std::uint64_t milliseconds = 0;
+    return win32::processCpuTimeMs(static_cast<unsigned long>(pid), &milliseconds)
+        ? std::optional<qint64>(qint64(milliseconds))
+        : std::nullopt;
+#else
+    Q_UNUSED(pid);
+    return std::nullopt;
 #endif
 }
 

@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <optional>
+
 class QProcess;
 
 namespace pdf {
@@ -15,5 +17,9 @@ class HelperFile;
 // bounds its memory and lets it start no process. The helper confines itself further before it
 // reads a byte (helper/confinement.h). Call before start; the files stay open until it started.
 void prepareHelperProcess(QProcess &process, const QList<const HelperFile *> &files);
+
+// How much processor time the process pid (a child of this one) has used, in milliseconds;
+// nothing where the system does not tell.
+std::optional<qint64> processCpuTimeMs(qint64 pid);
 
 } // namespace pdf

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "renderprotocol.h"
+
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -12,34 +14,33 @@ namespace pdf {
 
 // Reading a PDF into page images. The PDF engine runs in helper processes (mirvale-pdfrender,
 // found beside the program), so that a file on which it hangs or crashes costs a helper, never
-// the program: a helper that dies, says anything but what renderprotocol.h allows, or tells
-// nothing new for longer than its page may take is ended and the file refused. Long documents
-// are rendered in several helpers at once, each a range of pages.
-
-// The most one document may hold. Every page is held as a 200 dpi raster, so a file of a few
-// hundred bytes whose page tree shares its branches (claiming millions of pages) would otherwise
-// fill the memory. 2^31 pixels are 8 GiB, some 570 Letter pages. Below that, the page images
-// must also fit in the memory the machine has available when the reading starts.
-constexpr int kMaxPdfPages = 5000;
-constexpr qint64 kMaxPdfPixels = qint64(1) << 31;
+// the program: a helper that dies, says anything but what renderprotocol.h allows, or works
+// longer on a page than the page may take without telling it is ended and the file refused. Long
+// documents are rendered in several helpers at once, each a range of pages; a helper the system
+// ended for want of memory has its pages read again with fewer helpers at once.
 
 struct PdfReadOptions
 {
     // The document the pages join: the limits above count it and the new pages together.
     qsizetype pagesBefore = 0;
     qint64 pixelsBefore = 0;
-    // How many helpers at most; 0 for one per core. Never more than there are pages.
+    // How many helpers at most; 0 for one per core. Never more than there are pages, nor than
+    // the memory available can carry.
     int helperCount = 0;
-    // How long a helper may go without telling anything. Rendering a page may take this plus a
-    // second for every 10 million pixels of the page (a large page takes long in any engine);
-    // an ordinary page of real documents takes under a tenth of a second.
+    // How much work (processor time) a helper may do without telling anything. Rendering a page
+    // may take this plus a second for every 10 million pixels of the page (a large page takes
+    // long in any engine); an ordinary page of real documents takes under a tenth of a second.
+    // A helper that waits for a processor, or is stopped with this program, does no work.
     int stallTimeoutMs = 15'000;
+    // How long a helper may go doing no work at all and telling nothing (waiting on a file that
+    // never answers), counted only while this program itself runs.
+    int idleTimeoutMs = 60'000;
 };
 
 enum class PdfReadStatus {
     Read,
     // Missing, not a regular file, damaged, password-protected, no pages, no page readable,
-    // changed while it was read, or the engine failed on it.
+    // changed while it was read (noticed within a second), or the engine failed on it.
     NotOpened,
     // The document would go over kMaxPdfPages or kMaxPdfPixels.
     TooLarge,
@@ -47,6 +48,10 @@ enum class PdfReadStatus {
     TooLargeForMemory,
     // One page is larger than a page can be (kMaxRenderSide, kMaxRenderPixels).
     PageTooLarge,
+    // A helper worked past its bound, or did nothing past its bound, without telling anything.
+    TookTooLong,
+    // Even one helper alone was ended for want of memory, or the pages could not be mapped.
+    OutOfMemory,
     // The render helper is missing or cannot be started.
     HelperNotStarted,
     // PdfReader::cancel was called.

@@ -30,6 +30,13 @@ namespace pdf {
 // nothing by name. Every line ends in a newline and is at most kMaxLineLength bytes. Exit status
 // 0 (HelperExit::Done) when everything was told.
 
+// The most one document may hold. Every page is held as a 200 dpi raster, so a file of a few
+// hundred bytes whose page tree shares its branches (claiming millions of pages) would otherwise
+// fill the memory. 2^31 pixels are 8 GiB, some 570 Letter pages. Below that, the page images
+// must also fit in the memory the machine has available when the reading starts.
+constexpr int kMaxPdfPages = 5000;
+constexpr qint64 kMaxPdfPixels = qint64(1) << 31;
+
 // One resolution serves both directions: a page of w x h points is rendered as w x 200 / 72 by
 // h x 200 / 72 pixels, and an image is written as a page of its pixels x 72 / 200 points.
 constexpr double kPageDpi = 200.0;

@@ -160,6 +160,24 @@ Handle createHelperJob(std::uint64_t memoryLimit)
     return job;
 }
 
+bool processCpuTimeMs(unsigned long processId, std::uint64_t *milliseconds)
+{
+    const Handle process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    FILETIME created {};
+    FILETIME exited {};
+    FILETIME kernel {};
+    FILETIME user {};
+    const bool known = process && GetProcessTimes(process, &created, &exited, &kernel, &user);
+    closeHandle(process);
+    if (known) {
+        // In units of 100 nanoseconds.
+        *milliseconds = (joined(kernel.dwHighDateTime, kernel.dwLowDateTime)
+                            + joined(user.dwHighDateTime, user.dwLowDateTime))
+            / 10'000;
+    }
+    return known;
+}
+
 struct ChildStart::Private
 {
     Handle job = nullptr;

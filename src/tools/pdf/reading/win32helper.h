@@ -54,6 +54,9 @@ bool readAt(Handle file, std::uint64_t offset, void *buffer, std::uint64_t bytes
 // no process. Null when it cannot be made.
 Handle createHelperJob(std::uint64_t memoryLimit);
 
+// How much processor time the process has used, in user and kernel mode together.
+bool processCpuTimeMs(unsigned long processId, std::uint64_t *milliseconds);
+
 // How one helper is created: in its job from its first instruction, inheriting its standard
 // handles and the given ones and nothing else of the program's.
 class ChildStart

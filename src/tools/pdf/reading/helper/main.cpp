@@ -44,10 +44,21 @@ bool openHandle(QFile &file, const QString &argument, QIODevice::OpenMode mode)
     return descriptor >= 0 && file.open(descriptor, mode, QFileDevice::AutoCloseHandle);
 }
 
+// Tells a page count, at most the largest number the protocol carries: anything above is more
+// than the program takes anyway.
+void tellPageCount(qint64 count)
+{
+    tell("pages " + QByteArray::number(std::min<qint64>(count, pdf::kMaxProtocolNumber)));
+}
+
 int tellSizes(QPdfDocument &doc)
 {
     const int count = doc.pageCount();
-    tell("pages " + QByteArray::number(count));
+    tellPageCount(count);
+    // More pages than a document may hold: the program refuses it without their sizes.
+    if (count > pdf::kMaxPdfPages) {
+        return exitWith(pdf::HelperExit::Done);
+    }
     for (int page = 0; page < count; ++page) {
         const QSize size = pdf::renderPixelSize(doc.pagePointSize(page));
         const QSize told = size.isEmpty() ? QSize(0, 0) : size;
@@ -146,6 +157,16 @@ int main(int argc, char **argv)
     QPdfDocument doc;
     if (!openHandle(source, args.at(1), QIODevice::ReadOnly)) {
         return exitWith(pdf::HelperExit::NotLoaded);
+    }
+    // The engine makes room for every page a page tree claims while it loads the file: a file
+    // of a few kilobytes claiming a billion pages would take gigabytes before its page count
+    // could be asked for. Such a claim, wherever it stands in the file, ends the reading first.
+    if (args.size() == 2) {
+        const qint64 claimed = pdf::largestCountClaim(source);
+        if (claimed > pdf::kMaxCountClaim) {
+            tellPageCount(claimed);
+            return exitWith(pdf::HelperExit::Done);
+        }
     }
     // Judged by the engine's error, not the document's status: a page tree with a page the
     // engine cannot find is a document, whose missing page comes in white.

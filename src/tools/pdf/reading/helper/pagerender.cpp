@@ -2,6 +2,7 @@
 
 #include "tools/pdf/reading/renderprotocol.h"
 
+#include <QIODevice>
 #include <QImage>
 #include <QPdfDocument>
 
@@ -52,6 +53,37 @@ void rowOnWhite(const QImage &page, int row, int width, quint32 *out)
             out[x] = 0xff000000u | (red << 16) | (green << 8) | blue;
         }
     }
+}
+
+qint64 largestCountClaim(QIODevice &file)
+{
+    // "/Count", white space, then digits; a chunk keeps the end of the one before, so that no
+    // claim is cut in two. Claims saturate far above any bound.
+    constexpr qsizetype kChunk = 1 << 20;
+    constexpr qsizetype kKept = 64;
+    constexpr qint64 kSaturated = qint64(1) << 40;
+    const auto isWhiteSpace = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0';
+    };
+    qint64 largest = 0;
+    QByteArray text;
+    file.seek(0);
+    for (QByteArray chunk; !(chunk = file.read(kChunk)).isEmpty();) {
+        text = text.right(kKept) + chunk;
+        for (qsizetype at = text.indexOf("/Count"); at >= 0; at = text.indexOf("/Count", at + 1)) {
+            qsizetype digit = at + 6;
+            while (digit < text.size() && isWhiteSpace(text.at(digit))) {
+                ++digit;
+            }
+            qint64 claim = 0;
+            for (; digit < text.size() && text.at(digit) >= '0' && text.at(digit) <= '9'; ++digit) {
+                claim = std::min(claim * 10 + (text.at(digit) - '0'), kSaturated);
+            }
+            largest = std::max(largest, claim);
+        }
+    }
+    file.seek(0);
+    return largest;
 }
 
 } // namespace pdf
