@@ -14,7 +14,7 @@
 //     GROUP, then take memory until the system ends it);
 //   or once the last page is told: line TEXT (in the first range: one more line),
 //     crash-at-end, cut (print "pag" without a newline), exit N TEXT (print TEXT to the error
-//     output, exit with N), shrink (try to cut the page area to nothing).
+//     output, "\n" as a line break, exit with N), shrink (try to cut the page area to nothing).
 #include "tools/pdf/reading/helper/confinement.h"
 #include "tools/pdf/reading/renderprotocol.h"
 
@@ -272,7 +272,7 @@ int main(int argc, char **argv)
     } else if (name == "cut") {
         tell("pag", "");
     } else if (name == "exit") {
-        std::fprintf(stderr, "%s\n", fault.mid(2).join(' ').constData());
+        std::fprintf(stderr, "%s\n", fault.mid(2).join(' ').replace("\\n", "\n").constData());
         return fault.value(1).toInt();
     } else if (name == "shrink") {
         std::fprintf(stderr, "shrunk: %s\n", area.resize(0) ? "yes" : "no");
