@@ -18,6 +18,7 @@
 #include <qt_windows.h>
 
 #include <memory>
+#include <vector>
 #endif
 
 namespace pdf {

@@ -160,7 +160,7 @@ int main(int argc, char **argv)
     }
     // The engine makes room for every page a page tree claims while it loads the file: a file
     // of a few kilobytes claiming a billion pages would take gigabytes before its page count
-    // could be asked for. Such a claim, wherever it stands in the file, ends the reading first.
+    // could be asked for. Such a claim in the file's bytes ends the reading first.
     if (args.size() == 2) {
         const qint64 claimed = pdf::largestCountClaim(source);
         if (claimed > pdf::kMaxCountClaim) {

@@ -19,8 +19,9 @@ QImage renderPdfPage(QPdfDocument &doc, int page, double dpi);
 void rowOnWhite(const QImage &page, int row, int width, quint32 *out);
 
 // The largest number a /Count entry of the file claims (as in a page tree node, which claims its
-// pages), read from the file's bytes as they stand, with no parsing; 0 when there is none. The
-// device is read from its start and left at its start.
+// pages), read from the file's bytes as they stand, with no parsing; 0 when there is none. A
+// claim inside a compressed object stream is not seen: there the helper's address-space bound
+// is what stops the engine. The device is read from its start and left at its start.
 qint64 largestCountClaim(QIODevice &file);
 
 // Claims beyond this are no document the program could hold, and are refused before the engine
